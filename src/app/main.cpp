@@ -1,0 +1,14 @@
+#include "mainwindow.h"
+#include "windowframe.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    applyFormFont();
+    MainWindow window;
+    applyWindowFrame(window);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,73 @@
+#include "mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include <QLabel>
+
+namespace {
+
+QLabel *makeStatusLabel(QWidget *parent, const QString &text)
+{
+    auto *label = new QLabel(parent);
+    label->setText(text);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    label->setStyleSheet(QStringLiteral(" QLabel {background: rgb(30,200,40);}"));
+    // Without this the layout hands out width by text length and the four cells differ.
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return label;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow)
+{
+    ui->setupUi(this);
+    ui->statusBar->setSizeGripEnabled(false);
+
+    labelConnection = makeStatusLabel(this, tr("ORV non détecté"));
+    labelFirmware = makeStatusLabel(this, QString());
+    labelBattery = makeStatusLabel(this, QString());
+    labelCharge = makeStatusLabel(this, QString());
+    ui->statusBar->addPermanentWidget(labelConnection, 1);
+    ui->statusBar->addPermanentWidget(labelFirmware, 1);
+    ui->statusBar->addPermanentWidget(labelBattery, 1);
+    ui->statusBar->addPermanentWidget(labelCharge, 1);
+
+    refreshConnection(false);
+
+    iShotCounter = 0;
+    aiLedPwm = computeLedBrightnessTable();
+
+    const auto spinChanged = qOverload<int>(&QSpinBox::valueChanged);
+    connect(ui->sliderSensitivityMin, &QSlider::valueChanged, ui->spinSensitivityMin,
+            &QSpinBox::setValue);
+    connect(ui->sliderSensitivityMin, &QSlider::valueChanged, this,
+            &MainWindow::refreshSensitivityMax);
+    connect(ui->spinSensitivityMin, spinChanged, ui->sliderSensitivityMin, &QSlider::setValue);
+    connect(ui->sliderSensitivityMax, &QSlider::valueChanged, ui->spinSensitivityMax,
+            &QSpinBox::setValue);
+    connect(ui->sliderSensitivityMax, &QSlider::valueChanged, this,
+            &MainWindow::refreshSensitivityMin);
+    connect(ui->spinSensitivityMax, spinChanged, ui->sliderSensitivityMax, &QSlider::setValue);
+    connect(ui->spinLedPwm, spinChanged, this, &MainWindow::setPwmLed);
+    connect(ui->spinCurSensitivity, spinChanged, this, &MainWindow::setCurSensitivity);
+    connect(ui->checkPrefocus, &QCheckBox::clicked, this, &MainWindow::setPrefocus);
+    connect(ui->spinStartDelay, spinChanged, this, &MainWindow::setInterDelay);
+    connect(ui->spinReleaseTime, spinChanged, this, &MainWindow::setInterRelease);
+    connect(ui->spinInterval, spinChanged, this, &MainWindow::setInterInterval);
+    connect(ui->spinNrShot, spinChanged, this, &MainWindow::setInterNrShot);
+    connect(ui->btnInterval, &QPushButton::clicked, this, &MainWindow::setInterStartStop);
+    connect(ui->spinInhibitTime, spinChanged, this, &MainWindow::setInhibitTime);
+    connect(ui->spinAuxDelay, spinChanged, this, &MainWindow::setAuxDelay);
+    for (QCheckBox *box : {ui->checklag0, ui->checklag1, ui->checklag2, ui->checklag3,
+                           ui->checklag4, ui->checklag5, ui->checklag6, ui->checklag7})
+        connect(box, &QCheckBox::clicked, this, &MainWindow::setLag);
+    connect(ui->btnLagMeas, &QPushButton::clicked, this, &MainWindow::startLag);
+    connect(ui->grpInt, &QGroupBox::clicked, this, &MainWindow::setIntSensor);
+    connect(ui->grpAux, &QGroupBox::clicked, this, &MainWindow::setAuxSensor);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}

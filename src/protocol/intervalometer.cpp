@@ -1,0 +1,7 @@
+#include "mainwindow.h"
+
+void MainWindow::setInterStartStop() {}
+
+void MainWindow::setLag() {}
+
+void MainWindow::startLag() {}
