@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "simhid.h"
 #include "windowframe.h"
 
 #include <QCheckBox>
@@ -76,6 +77,8 @@ private slots:
 void TestWindow::initTestCase()
 {
     applyFormFont();
+    simhid::reset();
+    simhid::unplug();
 }
 
 void TestWindow::frameIsFixed()

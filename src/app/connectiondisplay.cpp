@@ -1,3 +1,44 @@
 #include "mainwindow.h"
 
-void MainWindow::refreshConnection(bool) {}
+#include "report.h"
+#include "ui_mainwindow.h"
+
+#include <QLabel>
+
+namespace {
+
+// Firmware first: its answer decides which controls the rest apply to.
+constexpr quint8 kStateRequests[] = {
+    StatusFirmware,      StatusCharge,         StatusBattery,        StatusAuxSensor,
+    StatusAuxDelay,      StatusSensitivityMin, StatusSensitivityMax, StatusPwmLed,
+    StatusInhibitTime,   StatusCurSensitivity, StatusPrefocus,       StatusInterDelay,
+    StatusInterInterval, StatusInterNrShot,    StatusInterRelease,
+};
+
+} // namespace
+
+void MainWindow::refreshConnection(bool bStatus)
+{
+    const QString labelStyle = bStatus ? QStringLiteral(" QLabel {background: rgb(30,200,40);}")
+                                       : QStringLiteral(" QLabel {background: rgb(200,20,20);}");
+    labelConnection->setText(bStatus ? tr("ORV connecté") : tr("ORV non détecté"));
+    ui->statusBar->setStyleSheet(bStatus
+                                     ? QStringLiteral(" QStatusBar {background: rgb(30,200,40);}")
+                                     : QStringLiteral(" QStatusBar {background: rgb(200,20,20);}"));
+    for (QLabel *label : {labelConnection, labelFirmware, labelCharge, labelBattery})
+        label->setStyleSheet(labelStyle);
+
+    if (bStatus) {
+        for (quint8 code : kStateRequests)
+            sendRequest(code);
+    } else {
+        labelFirmware->setText(QString());
+        labelCharge->setText(QString());
+        labelBattery->setText(QString());
+    }
+
+    // Settings outside the three main groups are disabled too: a change made without a
+    // device would look applied although nothing received it.
+    for (QGroupBox *group : {ui->groupGeneral, ui->groupBox_4, ui->groupInterval, ui->groupLag})
+        group->setEnabled(bStatus);
+}

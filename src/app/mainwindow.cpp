@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "hidthread.h"
 #include "ui_mainwindow.h"
 
 #include <QLabel>
@@ -35,6 +36,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
 
     refreshConnection(false);
 
+    pHidThread = new hidthread(this);
+    pHidThread->HID_vConfigure(0x1FC9, 0x0003, 64);
+
     iShotCounter = 0;
     aiLedPwm = computeLedBrightnessTable();
 
@@ -49,6 +53,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(ui->sliderSensitivityMax, &QSlider::valueChanged, this,
             &MainWindow::refreshSensitivityMin);
     connect(ui->spinSensitivityMax, spinChanged, ui->sliderSensitivityMax, &QSlider::setValue);
+    connect(pHidThread, &hidthread::HID_vConnectedSignal, this, &MainWindow::refreshConnection);
+    connect(pHidThread, &hidthread::HID_vInputMessageSignal, this, &MainWindow::inputData);
     connect(ui->spinLedPwm, spinChanged, this, &MainWindow::setPwmLed);
     connect(ui->spinCurSensitivity, spinChanged, this, &MainWindow::setCurSensitivity);
     connect(ui->checkPrefocus, &QCheckBox::clicked, this, &MainWindow::setPrefocus);
@@ -65,9 +71,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(ui->btnLagMeas, &QPushButton::clicked, this, &MainWindow::startLag);
     connect(ui->grpInt, &QGroupBox::clicked, this, &MainWindow::setIntSensor);
     connect(ui->grpAux, &QGroupBox::clicked, this, &MainWindow::setAuxSensor);
+
+    // Only now, so that a device present at start-up reports its connection to a listener.
+    pHidThread->start();
 }
 
 MainWindow::~MainWindow()
 {
+    delete pHidThread;
     delete ui;
 }

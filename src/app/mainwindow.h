@@ -7,6 +7,7 @@
 
 class QLabel;
 class Ui_MainWindow;
+class hidthread;
 
 class MainWindow : public QMainWindow
 {
@@ -15,6 +16,10 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Every report leaves the program through these two.
+    void sendCommand(quint8 ucCode, qint32 iValue);
+    void sendRequest(quint8 ucCode);
 
 public slots:
     void refreshConnection(bool bStatus);
@@ -38,6 +43,7 @@ public slots:
 
 private:
     Ui_MainWindow *ui;
+    hidthread *pHidThread = nullptr;
     LedBrightnessTable aiLedPwm{};
     qint32 iShotCounter = 0;
     QLabel *labelConnection = nullptr;

@@ -1,0 +1,632 @@
+#include "simhid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <unordered_set>
+
+namespace {
+
+constexpr const wchar_t *kSerial = L"ORV-SIM-0001";
+
+struct InFlight
+{
+    const char *function;
+    std::thread::id thread;
+    std::uint64_t token;
+};
+
+} // namespace
+
+// Handles are never freed, so a stale pointer from the program can still be inspected safely.
+struct hid_device_
+{
+    unsigned id = 0;
+    unsigned generation = 0; // reset() retires older handles
+    unsigned epoch = 0;      // unplug() kills handles of older epochs
+    bool closed = false;
+    bool nonblocking = false;
+    std::vector<InFlight> inFlight;
+};
+
+namespace {
+
+using steady = std::chrono::steady_clock;
+
+struct State
+{
+    std::mutex m;
+
+    bool plugged = true;
+    unsigned epoch = 1;
+    bool openRefused = false;
+    bool readsFail = false;
+    std::size_t reportLength = 64;
+    std::chrono::microseconds callDelay{0};
+
+    OrvModel model;
+    simhid::Clock clock = simhid::Clock::Manual;
+    double speed = 1.0;
+    steady::time_point lastSync;
+    double carryMs = 0;
+
+    bool logging = true;
+    std::vector<simhid::Call> log;
+    std::vector<std::array<std::uint8_t, 7>> writes;
+    std::vector<std::string> violations;
+
+    std::vector<std::unique_ptr<hid_device_>> handles;
+    std::unordered_set<const hid_device *> known;
+    unsigned generation = 1;
+    unsigned nextId = 1;
+    std::uint64_t nextToken = 1;
+    std::unordered_set<const hid_device_info *> enumerations;
+};
+
+// Never destroyed: the program may still call in while static destructors run.
+State &st()
+{
+    static State *s = new State;
+    return *s;
+}
+
+std::string describe(const hid_device *dev)
+{
+    std::ostringstream os;
+    os << "handle #" << dev->id;
+    return os.str();
+}
+
+void violation(State &s, std::string text)
+{
+    s.violations.push_back(std::move(text));
+}
+
+void record(State &s, const char *fn, const hid_device *dev, const std::uint8_t *bytes,
+            std::size_t n, int result)
+{
+    if (!s.logging)
+        return;
+    simhid::Call c;
+    c.function = fn;
+    c.thread = std::this_thread::get_id();
+    c.handle = dev;
+    if (bytes && n > 0)
+        c.bytes.assign(bytes, bytes + n);
+    c.result = result;
+    s.log.push_back(std::move(c));
+}
+
+void syncClock(State &s)
+{
+    if (s.clock != simhid::Clock::RealTime)
+        return;
+    const auto t = steady::now();
+    const std::chrono::duration<double, std::milli> elapsed = t - s.lastSync;
+    s.lastSync = t;
+    s.carryMs += elapsed.count() * s.speed;
+    const double whole = std::floor(s.carryMs);
+    s.carryMs -= whole;
+    s.model.advance(std::chrono::milliseconds(static_cast<std::int64_t>(whole)));
+}
+
+bool touchesDevice(const char *fn)
+{
+    return std::strcmp(fn, "hid_read") == 0 || std::strcmp(fn, "hid_read_timeout") == 0 ||
+           std::strcmp(fn, "hid_write") == 0 || std::strcmp(fn, "hid_close") == 0;
+}
+
+// Checks that `dev` may be used at all; caller holds the lock.
+bool usable(State &s, const char *fn, const hid_device *dev)
+{
+    if (!dev) {
+        violation(s, std::string(fn) + " with a null handle");
+        return false;
+    }
+    if (!s.known.count(dev)) {
+        violation(s, std::string(fn) + " with a pointer that hid_open never returned");
+        return false;
+    }
+    if (dev->generation != s.generation) {
+        violation(s, std::string(fn) + " on " + describe(dev) + " opened before reset()");
+        return false;
+    }
+    if (dev->closed) {
+        violation(s, std::strcmp(fn, "hid_close") == 0
+                         ? "hid_close twice on " + describe(dev)
+                         : std::string(fn) + " on " + describe(dev) + " after hid_close");
+        return false;
+    }
+    return true;
+}
+
+// Marks a call as running on a handle for its whole duration, without holding the lock
+// meanwhile, so that a call from another thread arriving in between is seen.
+class Flight
+{
+public:
+    // Lock held by the caller.
+    Flight(State &s, const char *fn, hid_device *dev) : dev_(dev), token_(s.nextToken++)
+    {
+        const auto self = std::this_thread::get_id();
+        for (const InFlight &other : dev->inFlight) {
+            if (other.thread == self)
+                continue;
+            if (touchesDevice(fn) || touchesDevice(other.function))
+                violation(s, std::string(fn) + " on " + describe(dev) + " overlaps " +
+                                 other.function + " from another thread");
+        }
+        dev->inFlight.push_back({fn, self, token_});
+    }
+    // Lock held by the caller.
+    ~Flight()
+    {
+        auto &v = dev_->inFlight;
+        v.erase(std::remove_if(v.begin(), v.end(),
+                               [this](const InFlight &f) { return f.token == token_; }),
+                v.end());
+    }
+    Flight(const Flight &) = delete;
+    Flight &operator=(const Flight &) = delete;
+
+private:
+    hid_device *dev_;
+    std::uint64_t token_;
+};
+
+void pause(std::chrono::microseconds d)
+{
+    if (d.count() > 0)
+        std::this_thread::sleep_for(d);
+}
+
+bool alive(const State &s, const hid_device *dev)
+{
+    return s.plugged && dev->epoch == s.epoch && !dev->closed;
+}
+
+char *cdup(const char *c)
+{
+    const std::size_t n = std::strlen(c) + 1;
+    auto *p = static_cast<char *>(std::malloc(n));
+    if (p)
+        std::memcpy(p, c, n);
+    return p;
+}
+
+wchar_t *wdup(const wchar_t *w)
+{
+    const std::size_t n = std::wcslen(w) + 1;
+    auto *p = static_cast<wchar_t *>(std::malloc(n * sizeof(wchar_t)));
+    if (p)
+        std::wmemcpy(p, w, n);
+    return p;
+}
+
+int readReport(hid_device *dev, unsigned char *data, std::size_t length, int milliseconds,
+               const char *fn)
+{
+    State &s = st();
+    std::unique_lock<std::mutex> lock(s.m);
+    if (!usable(s, fn, dev) || !data) {
+        if (!data)
+            violation(s, std::string(fn) + " with a null buffer");
+        record(s, fn, dev, nullptr, 0, -1);
+        return -1;
+    }
+    if (length < 6)
+        violation(s, std::string(fn) + " with a buffer of " + std::to_string(length) +
+                         " bytes, shorter than a status report");
+    if (std::strcmp(fn, "hid_read") == 0)
+        milliseconds = dev->nonblocking ? 0 : -1;
+
+    Flight flight(s, fn, dev);
+    const auto delay = s.callDelay;
+    lock.unlock();
+    pause(delay);
+    const auto deadline = steady::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
+    lock.lock();
+
+    int result = 0;
+    std::vector<std::uint8_t> bytes;
+    for (;;) {
+        syncClock(s);
+        if (!alive(s, dev) || s.readsFail) {
+            result = -1;
+            break;
+        }
+        OrvModel::Queued q;
+        if (s.model.takeNext(q)) {
+            bytes = std::move(q.bytes);
+            if (!q.injected && bytes.size() < s.reportLength)
+                bytes.resize(s.reportLength, 0);
+            const std::size_t n = std::min(length, bytes.size());
+            std::copy_n(bytes.begin(), n, data);
+            bytes.resize(n);
+            result = static_cast<int>(n);
+            break;
+        }
+        if (milliseconds < 0) {
+            // The real call would block until a report comes; here nothing ever would.
+            violation(s, std::string(fn) + " blocking on " + describe(dev) +
+                             " with no report queued (set_nonblocking missing?)");
+            break;
+        }
+        if (steady::now() >= deadline)
+            break;
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        lock.lock();
+    }
+    record(s, fn, dev, bytes.data(), bytes.size(), result);
+    return result;
+}
+
+} // namespace
+
+// ---- hidapi entry points ----
+
+int HID_API_EXPORT HID_API_CALL hid_init(void)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    record(s, "hid_init", nullptr, nullptr, 0, 0);
+    return 0;
+}
+
+int HID_API_EXPORT HID_API_CALL hid_exit(void)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    record(s, "hid_exit", nullptr, nullptr, 0, 0);
+    return 0;
+}
+
+struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short vendor_id,
+                                                                  unsigned short product_id)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    const bool match = (vendor_id == 0 || vendor_id == simhid::kVendorId) &&
+                       (product_id == 0 || product_id == simhid::kProductId);
+    hid_device_info *info = nullptr;
+    if (s.plugged && match) {
+        info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
+        if (info) {
+            info->path = cdup(simhid::kPath);
+            info->vendor_id = simhid::kVendorId;
+            info->product_id = simhid::kProductId;
+            info->serial_number = wdup(kSerial);
+            info->release_number = 0x0100;
+            info->manufacturer_string = wdup(L"ORV");
+            info->product_string = wdup(L"ORV camera trigger");
+            info->usage_page = 0xFF00;
+            info->usage = 0x01;
+            info->interface_number = 0;
+            info->next = nullptr;
+            info->bus_type = HID_API_BUS_USB;
+            s.enumerations.insert(info);
+        }
+    }
+    record(s, "hid_enumerate", nullptr, nullptr, 0, info ? 1 : 0);
+    return info;
+}
+
+void HID_API_EXPORT HID_API_CALL hid_free_enumeration(struct hid_device_info *devs)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    record(s, "hid_free_enumeration", nullptr, nullptr, 0, 0);
+    if (!devs)
+        return;
+    if (!s.enumerations.erase(devs)) {
+        violation(s, "hid_free_enumeration of a list that is not live (freed twice?)");
+        return;
+    }
+    while (devs) {
+        hid_device_info *next = devs->next;
+        std::free(devs->path);
+        std::free(devs->serial_number);
+        std::free(devs->manufacturer_string);
+        std::free(devs->product_string);
+        std::free(devs);
+        devs = next;
+    }
+}
+
+HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
+                                                 unsigned short product_id,
+                                                 const wchar_t *serial_number)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    hid_device *dev = nullptr;
+    const bool match = vendor_id == simhid::kVendorId && product_id == simhid::kProductId &&
+                       (!serial_number || std::wcscmp(serial_number, kSerial) == 0);
+    if (s.plugged && !s.openRefused && match) {
+        auto h = std::make_unique<hid_device_>();
+        h->id = s.nextId++;
+        h->generation = s.generation;
+        h->epoch = s.epoch;
+        dev = h.get();
+        s.known.insert(dev);
+        s.handles.push_back(std::move(h));
+    }
+    record(s, "hid_open", dev, nullptr, 0, dev ? 0 : -1);
+    return dev;
+}
+
+int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device *dev, int nonblock)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    if (!usable(s, "hid_set_nonblocking", dev)) {
+        record(s, "hid_set_nonblocking", dev, nullptr, 0, -1);
+        return -1;
+    }
+    Flight flight(s, "hid_set_nonblocking", dev);
+    dev->nonblocking = nonblock != 0;
+    record(s, "hid_set_nonblocking", dev, nullptr, 0, 0);
+    return 0;
+}
+
+int HID_API_EXPORT HID_API_CALL hid_read(hid_device *dev, unsigned char *data, size_t length)
+{
+    return readReport(dev, data, length, -1, "hid_read");
+}
+
+int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char *data,
+                                                 size_t length, int milliseconds)
+{
+    return readReport(dev, data, length, milliseconds, "hid_read_timeout");
+}
+
+int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *data, size_t length)
+{
+    State &s = st();
+    std::unique_lock<std::mutex> lock(s.m);
+    const std::size_t logged = data ? length : 0;
+    if (!usable(s, "hid_write", dev) || !data) {
+        if (!data)
+            violation(s, "hid_write with a null buffer");
+        record(s, "hid_write", dev, data, logged, -1);
+        return -1;
+    }
+    if (length != 7)
+        violation(s, "hid_write of " + std::to_string(length) + " bytes instead of 7");
+    if (length > 0 && data[0] != 0)
+        violation(s, "hid_write with report ID " + std::to_string(data[0]) + " instead of 0");
+
+    Flight flight(s, "hid_write", dev);
+    const auto delay = s.callDelay;
+    lock.unlock();
+    pause(delay);
+    lock.lock();
+
+    int result = -1;
+    // A longer write still carries the message in its first bytes; a shorter or
+    // mis-addressed one never reaches the device.
+    if (alive(s, dev) && length >= 7 && data[0] == 0) {
+        syncClock(s);
+        s.model.receive(data + 1);
+        std::array<std::uint8_t, 7> w;
+        std::copy_n(data, 7, w.begin());
+        s.writes.push_back(w);
+        result = static_cast<int>(length);
+    }
+    record(s, "hid_write", dev, data, logged, result);
+    return result;
+}
+
+void HID_API_EXPORT HID_API_CALL hid_close(hid_device *dev)
+{
+    State &s = st();
+    std::unique_lock<std::mutex> lock(s.m);
+    if (!dev) { // hidapi ignores a null handle too
+        record(s, "hid_close", dev, nullptr, 0, 0);
+        return;
+    }
+    if (!usable(s, "hid_close", dev)) {
+        record(s, "hid_close", dev, nullptr, 0, -1);
+        return;
+    }
+    {
+        Flight flight(s, "hid_close", dev);
+        const auto delay = s.callDelay;
+        lock.unlock();
+        pause(delay);
+        lock.lock();
+    }
+    dev->closed = true;
+    record(s, "hid_close", dev, nullptr, 0, 0);
+}
+
+HID_API_EXPORT const wchar_t *HID_API_CALL hid_error(hid_device *dev)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    if (dev)
+        usable(s, "hid_error", dev);
+    record(s, "hid_error", dev, nullptr, 0, 0);
+    return L"simulated device error";
+}
+
+// ---- control API ----
+
+namespace simhid {
+
+void reset()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.plugged = true;
+    ++s.epoch;
+    ++s.generation;
+    s.openRefused = false;
+    s.readsFail = false;
+    s.reportLength = 64;
+    s.callDelay = std::chrono::microseconds(0);
+    s.model = OrvModel();
+    s.clock = Clock::Manual;
+    s.speed = 1.0;
+    s.carryMs = 0;
+    s.logging = true;
+    s.log.clear();
+    s.writes.clear();
+    s.violations.clear();
+}
+
+void plug()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.plugged = true;
+}
+
+void unplug()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    if (!s.plugged)
+        return;
+    s.plugged = false;
+    ++s.epoch;
+    // Whatever was on its way to the host goes with the device node.
+    s.model.clearPending();
+}
+
+bool plugged()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.plugged;
+}
+
+void setOpenRefused(bool refused)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.openRefused = refused;
+}
+
+void setReadsFail(bool fail)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.readsFail = fail;
+}
+
+void setReportLength(std::size_t length)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.reportLength = std::clamp<std::size_t>(length, 6, OrvModel::kMaxInjected);
+}
+
+void setCallDelay(std::chrono::microseconds delay)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.callDelay = delay;
+}
+
+void injectReport(const std::vector<std::uint8_t> &bytes)
+{
+    flood(1, bytes);
+}
+
+void flood(std::size_t count, const std::vector<std::uint8_t> &bytes)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    for (std::size_t i = 0; i < count; ++i)
+        s.model.queueRaw(bytes.data(), bytes.size());
+}
+
+OrvModel &model()
+{
+    return st().model;
+}
+
+void withModel(const std::function<void(OrvModel &)> &fn)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    fn(s.model);
+}
+
+void advance(std::chrono::milliseconds dt)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.model.advance(dt);
+}
+
+void setClock(Clock mode, double speed)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.clock = mode;
+    s.speed = std::max(speed, 0.0);
+    s.lastSync = steady::now();
+    s.carryMs = 0;
+}
+
+std::vector<Call> calls()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.log;
+}
+
+std::size_t callCount(const std::string &function)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    return static_cast<std::size_t>(std::count_if(
+        s.log.begin(), s.log.end(), [&](const Call &c) { return c.function == function; }));
+}
+
+std::vector<std::array<std::uint8_t, 7>> writes()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.writes;
+}
+
+std::vector<std::string> violations()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.violations;
+}
+
+std::size_t openHandles()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    return static_cast<std::size_t>(
+        std::count_if(s.handles.begin(), s.handles.end(),
+                      [&](const auto &h) { return h->generation == s.generation && !h->closed; }));
+}
+
+std::size_t liveEnumerations()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    return s.enumerations.size();
+}
+
+void setLogging(bool on)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.logging = on;
+}
+
+} // namespace simhid

@@ -1,0 +1,101 @@
+#include "hidthread.h"
+
+#include "report.h"
+
+#include <hidapi.h>
+
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <vector>
+
+hidthread::hidthread(QObject *parent) : QThread(parent) {}
+
+hidthread::~hidthread()
+{
+    bStop = true;
+    wait();
+    bClose();
+    hid_exit();
+}
+
+void hidthread::HID_vConfigure(int iVendorId, int iProductId, int iReportLength)
+{
+    usVendorId = static_cast<quint16>(iVendorId);
+    usProductId = static_cast<quint16>(iProductId);
+    ucReportLength = static_cast<quint8>(iReportLength);
+    HID_vCheckPresence();
+}
+
+void hidthread::HID_vCheckPresence()
+{
+    hid_device_info *pList = hid_enumerate(usVendorId, usProductId);
+    bPresent = pList != nullptr;
+    hid_free_enumeration(pList);
+}
+
+void hidthread::HID_vWrite(const unsigned char *pucData, std::size_t uiLength)
+{
+    if (!bPresent)
+        return;
+    QMutexLocker lock(&mutexDevice);
+    if (pDevice == nullptr)
+        return;
+    // A failed write is dropped: the device's state is read back on the next connection.
+    hid_write(pDevice, pucData, uiLength);
+}
+
+void hidthread::run()
+{
+    if (bStop)
+        return;
+    // Validation looks at six bytes, whatever report length was configured.
+    std::vector<unsigned char> buffer(std::max<std::size_t>(ucReportLength, report::kStatusSize));
+    do {
+        vCycle(buffer.data(), buffer.size());
+        QThread::msleep(100);
+    } while (!bStop);
+}
+
+void hidthread::vCycle(unsigned char *pucBuffer, std::size_t uiBufferSize)
+{
+    if (!bPresent) {
+        if (bClose())
+            emit HID_vConnectedSignal(false);
+        HID_vCheckPresence();
+        return;
+    }
+
+    QMutexLocker lock(&mutexDevice);
+    if (pDevice == nullptr) {
+        pDevice = hid_open(usVendorId, usProductId, nullptr);
+        if (pDevice == nullptr)
+            return; // listed but refused (permissions?): retried next cycle
+        hid_set_nonblocking(pDevice, 1);
+        lock.unlock();
+        emit HID_vConnectedSignal(true);
+        lock.relock(); // only this thread closes, so the handle is still the one just opened
+    }
+    std::fill(pucBuffer, pucBuffer + uiBufferSize, 0);
+    const int iRead = hid_read(pDevice, pucBuffer, uiBufferSize);
+    lock.unlock();
+
+    if (iRead > 0) {
+        if (report::isValidStatus(pucBuffer, uiBufferSize))
+            emit HID_vInputMessageSignal(
+                QByteArray(reinterpret_cast<const char *>(pucBuffer), report::kStatusSize));
+    } else if (iRead < 0) {
+        // A failed read alone does not mean the device is gone; the enumeration decides.
+        HID_vCheckPresence();
+    }
+}
+
+bool hidthread::bClose()
+{
+    QMutexLocker lock(&mutexDevice);
+    if (pDevice == nullptr)
+        return false;
+    hid_close(pDevice);
+    pDevice = nullptr;
+    return true;
+}

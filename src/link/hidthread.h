@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QThread>
+
+#include <atomic>
+#include <cstddef>
+
+struct hid_device_;
+
+// The program's only link to the ORV: finds it, opens it, polls it every 100 ms on its own
+// thread and hands each valid status report to the window. The GUI thread writes through
+// HID_vWrite().
+class hidthread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit hidthread(QObject *parent = nullptr);
+    ~hidthread() override;
+
+    // Once, on the GUI thread, before start(); runs the first presence check.
+    void HID_vConfigure(int iVendorId, int iProductId, int iReportLength);
+    void HID_vCheckPresence();
+    // Writes one output report (report ID first) if a device is open; drops it otherwise.
+    void HID_vWrite(const unsigned char *pucData, std::size_t uiLength);
+
+signals:
+    void HID_vConnectedSignal(bool status);
+    void HID_vInputMessageSignal(QByteArray data);
+
+protected:
+    void run() override;
+
+private:
+    void vCycle(unsigned char *pucBuffer, std::size_t uiBufferSize);
+    bool bClose(); // true if a handle was open
+
+    std::atomic<bool> bPresent{false};
+    std::atomic<bool> bStop{false};
+    hid_device_ *pDevice = nullptr; // guarded by mutexDevice
+    quint16 usVendorId = 0;
+    quint16 usProductId = 0;
+    quint8 ucReportLength = 0;
+    // hidapi is not thread-safe on one handle (read and write share its error string), and a
+    // write must never meet a close: every call on the handle holds this.
+    QMutex mutexDevice;
+};
