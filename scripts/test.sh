@@ -4,4 +4,5 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/deps.sh" build test
 "$root/scripts/build.sh" -DBUILD_TESTING=ON
-ctest --test-dir "${ORV_BUILD_DIR:-$root/build}" --output-on-failure --timeout 300
+ctest --test-dir "${ORV_BUILD_DIR:-$root/build}" --output-on-failure --timeout 600 \
+    --parallel "$(nproc)"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ledbrightness.h"
+#include "report.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -42,6 +43,11 @@ public slots:
     void setAuxDelay(int);
 
 private:
+    void showFirmware(report::Version version);
+    void showLedPwm(qint8 cDuty);
+    void showInterState(int iState);
+    void setIntervalometerLocked(bool bLocked);
+
     Ui_MainWindow *ui;
     hidthread *pHidThread = nullptr;
     LedBrightnessTable aiLedPwm{};
