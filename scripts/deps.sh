@@ -5,7 +5,7 @@
 set -euo pipefail
 
 build=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libhidapi-dev fonts-dejavu-core)
-test=()
+test=(umockdev libumockdev-dev)
 screenshot=(xvfb xauth x11-utils x11-apps imagemagick)
 
 wanted=("${build[@]}")
