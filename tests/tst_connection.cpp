@@ -3,6 +3,7 @@
 #include "hidthread.h"
 #include "mainwindow.h"
 #include "simhid.h"
+#include "testmain.h"
 #include "windowframe.h"
 
 #include <QGroupBox>
@@ -79,7 +80,6 @@ class TestConnection : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { applyFormFont(); }
     void init() { simhid::reset(); }
     void startsDisconnected();
     void connectingAsksForTheWholeState();
@@ -161,5 +161,5 @@ void TestConnection::connectedTwiceAsksTwice()
     QCOMPARE(after.texts.first(), QStringLiteral("ORV connecté"));
 }
 
-QTEST_MAIN(TestConnection)
+ORV_TEST_MAIN(TestConnection)
 #include "tst_connection.moc"

@@ -2,6 +2,7 @@
 #include "hidthread.h"
 #include "mainwindow.h"
 #include "simhid.h"
+#include "testmain.h"
 #include "windowframe.h"
 
 #include <QCheckBox>
@@ -155,7 +156,6 @@ class TestSession : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { applyFormFont(); }
     void cleanup();
     void connectionShowsTheDevice_data();
     void connectionShowsTheDevice();
@@ -680,5 +680,5 @@ void TestSession::hostileReports()
     }
 }
 
-QTEST_MAIN(TestSession)
+ORV_TEST_MAIN(TestSession)
 #include "tst_session.moc"

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "simhid.h"
+#include "testmain.h"
 #include "windowframe.h"
 
 #include <QCheckBox>
@@ -76,7 +77,6 @@ private slots:
 
 void TestWindow::initTestCase()
 {
-    applyFormFont();
     simhid::reset();
     simhid::unplug();
 }
@@ -323,5 +323,5 @@ void TestWindow::imagesAreShown()
         QVERIFY2(!child<QPushButton>(window, name)->icon().isNull(), name);
 }
 
-QTEST_MAIN(TestWindow)
+ORV_TEST_MAIN(TestWindow)
 #include "tst_window.moc"

@@ -5,6 +5,7 @@
 
 int main(int argc, char *argv[])
 {
+    prepareApplication();
     QApplication app(argc, argv);
     applyFormFont();
     MainWindow window;

@@ -3,6 +3,9 @@
 class QFont;
 class QMainWindow;
 
+// Settings that must be made before the QApplication exists.
+void prepareApplication();
+
 // The font the form's fixed rectangles were laid out for, in the platform's own family.
 QFont formFont(QFont platformFont);
 
