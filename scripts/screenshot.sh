@@ -21,6 +21,12 @@ while [ $# -gt 0 ]; do
     shift
 done
 
+if [ -z "${ORV_SCREENSHOT_READY:-}" ]; then
+    "$root/scripts/deps.sh" build screenshot
+    "$root/scripts/build.sh" >/dev/null
+    export ORV_SCREENSHOT_READY=1
+fi
+
 if [ -z "$out" ]; then
     "$0" "$root/docs/screenshot.png"
     for t in general intervalometer lag; do
@@ -28,11 +34,6 @@ if [ -z "$out" ]; then
     done
     "$0" --demo --scale 2 "$root/docs/demo-general-scale2.png"
     exit 0
-fi
-
-if [ -z "${ORV_SCREENSHOT_READY:-}" ]; then
-    "$root/scripts/deps.sh" build screenshot
-    "$root/scripts/build.sh" >/dev/null
 fi
 
 workdir=$(mktemp -d)
@@ -44,22 +45,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x900x24 -nolisten tcp 3>"$workdir/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$workdir/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$workdir/display")" QT_SCALE_FACTOR="$scale" XDG_RUNTIME_DIR="$workdir"
-unset QT_QPA_PLATFORM
+. "$root/scripts/lib/x11.sh"
+start_xvfb "$workdir" 1024x900
+export QT_SCALE_FACTOR="$scale"
 
 if [ "$demo" = 1 ]; then binary=$build/sim/orvcontrol-demo; else binary=$build/orvcontrol; fi
 "$binary" &
 app=$!
-win=""
-for _ in $(seq 100); do
-    win=$(xwininfo -root -tree 2>/dev/null | awk '/"ORVcontrol v2.4/ {print $1; exit}')
-    [ -n "$win" ] && xwininfo -id "$win" | grep -q 'IsViewable' && break
-    sleep 0.1
-done
-[ -n "$win" ] || { echo "screenshot.sh: the window never appeared" >&2; exit 1; }
+win=$(wait_window)
 # The simulated ORV appears after a second and its fifteen answers take about 1.6 s more.
 if [ "$demo" = 1 ]; then sleep 3.5; else sleep 0.5; fi
 
@@ -76,4 +69,4 @@ esac
 
 mkdir -p "$(dirname "$out")"
 xwd -silent -id "$win" | convert xwd:- "png:$out"
-echo "wrote $out ($(xwininfo -id "$win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'))"
+echo "wrote $out ($(window_size "$win"))"

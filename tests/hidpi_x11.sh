@@ -13,27 +13,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")" XDG_RUNTIME_DIR="$work"
-unset QT_QPA_PLATFORM
+. "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/x11.sh"
+start_xvfb "$work" 1280x1024
 
 # shoot <scale> <png>: prints the window's size as WxH
 shoot() {
     QT_SCALE_FACTOR=$1 "$binary" &
     app=$!
-    local win=""
-    for _ in $(seq 150); do
-        win=$(xwininfo -root -tree 2>/dev/null | awk '/"ORVcontrol v2.4/ {print $1; exit}')
-        [ -n "$win" ] && xwininfo -id "$win" | grep -q IsViewable && break
-        win=""
-        sleep 0.1
-    done
-    [ -n "$win" ] || { echo "FAIL: no window at scale $1" >&2; exit 1; }
+    local win
+    win=$(wait_window) || { echo "FAIL: no window at scale $1" >&2; exit 1; }
     sleep 1
     xwd -silent -id "$win" | convert xwd:- "png:$2"
-    xwininfo -id "$win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
+    window_size "$win"
     kill "$app"
     wait "$app" 2>/dev/null || true
     app=""

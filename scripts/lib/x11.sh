@@ -1,0 +1,32 @@
+# Shared by the scripts that look at the real window: a private X server and a wait for the
+# window. Source it; the caller keeps $xvfb and $app to clean up.
+
+# start_xvfb <workdir> <WxH>: starts Xvfb on a free display and exports DISPLAY.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 "$2x24" -nolisten tcp 3>"$1/display" 2>/dev/null &
+    xvfb=$!
+    for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.1; done
+    [ -s "$1/display" ] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(cat "$1/display")" XDG_RUNTIME_DIR="$1"
+    unset QT_QPA_PLATFORM
+}
+
+# wait_window: prints the id of the ORVcontrol window once it is viewable.
+wait_window() {
+    local win=""
+    for _ in $(seq 150); do
+        win=$(xwininfo -root -tree 2>/dev/null | awk '/"ORVcontrol v2.4/ {print $1; exit}')
+        if [ -n "$win" ] && xwininfo -id "$win" | grep -q IsViewable; then
+            echo "$win"
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "the window never appeared" >&2
+    return 1
+}
+
+# window_size <id>: WxH
+window_size() {
+    xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
+}
