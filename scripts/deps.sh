@@ -5,7 +5,7 @@
 set -euo pipefail
 
 build=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libhidapi-dev fonts-dejavu-core)
-test=(umockdev libumockdev-dev xvfb xauth x11-utils x11-apps imagemagick)
+test=(umockdev libumockdev-dev xvfb xauth x11-utils x11-apps imagemagick desktop-file-utils appstream dpkg-dev file udev)
 screenshot=(xvfb xauth x11-utils x11-apps imagemagick xdotool)
 
 wanted=("${build[@]}")
