@@ -629,4 +629,14 @@ void setLogging(bool on)
     s.logging = on;
 }
 
+Logs takeLogs()
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    Logs out;
+    out.calls.swap(s.log);
+    out.writes.swap(s.writes);
+    return out;
+}
+
 } // namespace simhid

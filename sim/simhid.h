@@ -70,4 +70,13 @@ std::size_t openHandles();      // opened and not yet closed
 std::size_t liveEnumerations(); // hid_enumerate lists not yet freed
 void setLogging(bool on);       // the call log only; violations are always kept
 
+struct Logs
+{
+    std::vector<Call> calls;
+    std::vector<std::array<std::uint8_t, 7>> writes;
+};
+// Hands over the call log and the writes and empties both in one step, so that a long run
+// can check them slice by slice without either growing. Handles and violations stay.
+Logs takeLogs();
+
 } // namespace simhid

@@ -17,12 +17,25 @@ namespace {
 
 constexpr int kWait = 5000; // ms; generous, only ever waited for an expected event
 
+// Records a signal's arguments like QSignalSpy, but on the test's thread: QSignalSpy appends
+// on the emitting thread, here the worker, racing with the test that reads the list.
+class Spy : public QObject, public QList<QList<QVariant>>
+{
+public:
+    template <typename Arg> Spy(hidthread *sender, void (hidthread::*signal)(Arg))
+    {
+        connect(
+            sender, signal, this, [this](Arg value) { append({QVariant::fromValue(value)}); },
+            Qt::QueuedConnection);
+    }
+};
+
 // A link configured and started like the window does it, with spies on both signals.
 struct Link
 {
     hidthread thread;
-    QSignalSpy connected{&thread, &hidthread::HID_vConnectedSignal};
-    QSignalSpy messages{&thread, &hidthread::HID_vInputMessageSignal};
+    Spy connected{&thread, &hidthread::HID_vConnectedSignal};
+    Spy messages{&thread, &hidthread::HID_vInputMessageSignal};
 
     Link()
     {

@@ -4,8 +4,6 @@
 
 #include <hidapi.h>
 
-#include <QMutexLocker>
-
 #include <algorithm>
 #include <vector>
 
@@ -38,7 +36,7 @@ void hidthread::HID_vWrite(const unsigned char *pucData, std::size_t uiLength)
 {
     if (!bPresent)
         return;
-    QMutexLocker lock(&mutexDevice);
+    std::unique_lock<std::mutex> lock(mutexDevice);
     if (pDevice == nullptr)
         return;
     // A failed write is dropped: the device's state is read back on the next connection.
@@ -47,14 +45,16 @@ void hidthread::HID_vWrite(const unsigned char *pucData, std::size_t uiLength)
 
 void hidthread::run()
 {
-    if (bStop)
-        return;
     // Validation looks at six bytes, whatever report length was configured.
     std::vector<unsigned char> buffer(std::max<std::size_t>(ucReportLength, report::kStatusSize));
-    do {
+    while (!bStop) {
         vCycle(buffer.data(), buffer.size());
         QThread::msleep(100);
-    } while (!bStop);
+    }
+    // The thread that opened the handle closes it. Taking the mutex as its last act also
+    // orders all it did before the destructor, which takes it after wait(): QThread::wait()
+    // synchronises inside Qt, where ThreadSanitizer cannot see it.
+    bClose();
 }
 
 void hidthread::vCycle(unsigned char *pucBuffer, std::size_t uiBufferSize)
@@ -66,7 +66,7 @@ void hidthread::vCycle(unsigned char *pucBuffer, std::size_t uiBufferSize)
         return;
     }
 
-    QMutexLocker lock(&mutexDevice);
+    std::unique_lock<std::mutex> lock(mutexDevice);
     if (pDevice == nullptr) {
         pDevice = hid_open(usVendorId, usProductId, nullptr);
         if (pDevice == nullptr)
@@ -74,7 +74,7 @@ void hidthread::vCycle(unsigned char *pucBuffer, std::size_t uiBufferSize)
         hid_set_nonblocking(pDevice, 1);
         lock.unlock();
         emit HID_vConnectedSignal(true);
-        lock.relock(); // only this thread closes, so the handle is still the one just opened
+        lock.lock(); // only this thread closes, so the handle is still the one just opened
     }
     std::fill(pucBuffer, pucBuffer + uiBufferSize, 0);
     const int iRead = hid_read(pDevice, pucBuffer, uiBufferSize);
@@ -92,7 +92,7 @@ void hidthread::vCycle(unsigned char *pucBuffer, std::size_t uiBufferSize)
 
 bool hidthread::bClose()
 {
-    QMutexLocker lock(&mutexDevice);
+    std::unique_lock<std::mutex> lock(mutexDevice);
     if (pDevice == nullptr)
         return false;
     hid_close(pDevice);

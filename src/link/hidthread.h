@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMutex>
 #include <QThread>
 
 #include <atomic>
 #include <cstddef>
+#include <mutex>
 
 struct hid_device_;
 
@@ -44,6 +44,7 @@ private:
     quint16 usProductId = 0;
     quint8 ucReportLength = 0;
     // hidapi is not thread-safe on one handle (read and write share its error string), and a
-    // write must never meet a close: every call on the handle holds this.
-    QMutex mutexDevice;
+    // write must never meet a close: every call on the handle holds this. A std::mutex rather
+    // than a QMutex so that ThreadSanitizer sees the locking (Qt's is not instrumented).
+    std::mutex mutexDevice;
 };
