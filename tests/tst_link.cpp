@@ -95,7 +95,9 @@ private slots:
     void pluggedLaterConnectsWithinTwoCycles();
     void unplugDisconnectsOnceAndReplugReconnects();
     void refusedOpenIsRetriedWithoutSignal();
-    void readErrorWhileListedKeepsTheHandle();
+    void briefReadErrorKeepsTheHandle();
+    void deadHandleReconnects_data();
+    void deadHandleReconnects();
     void validation_data();
     void validation();
     void oneReportPerCycle();
@@ -181,21 +183,64 @@ void TestLink::refusedOpenIsRetriedWithoutSignal()
     QCOMPARE(link.states(), QList<bool>{true});
 }
 
-void TestLink::readErrorWhileListedKeepsTheHandle()
+void TestLink::briefReadErrorKeepsTheHandle()
 {
     Link link;
     QTRY_COMPARE_WITH_TIMEOUT(link.connected.count(), 1, kWait);
 
+    // Let exactly one read fail: the worker sleeps 100 ms after each.
     const std::size_t before = simhid::calls().size();
     simhid::setReadsFail(true);
-    QTRY_VERIFY_WITH_TIMEOUT(workerCalls(before).count("hid_enumerate=1") >= 3, kWait);
-    QCOMPARE(link.connected.count(), 1);
-    QCOMPARE(simhid::openHandles(), std::size_t(1));
-    QCOMPARE(simhid::callCount("hid_open"), std::size_t(1));
-
+    const auto failedReads = [&] {
+        const std::vector<simhid::Call> calls = simhid::calls();
+        return std::count_if(
+            calls.begin() + qint64(before), calls.end(),
+            [](const simhid::Call &c) { return c.function == "hid_read" && c.result < 0; });
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (failedReads() == 0 && clock.elapsed() < kWait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     simhid::setReadsFail(false);
+    QCOMPARE(failedReads(), 1);
+
     simhid::injectReport(status(0x80, 1));
     QTRY_COMPARE_WITH_TIMEOUT(link.messages.count(), 1, kWait);
+    QCOMPARE(link.connected.count(), 1);
+    QCOMPARE(simhid::callCount("hid_open"), std::size_t(1));
+    // The enumeration after the failed read still found it.
+    QVERIFY(workerCalls(before).contains("hid_enumerate=1"));
+}
+
+// Unplugged and plugged back between two checks: the device is listed all along, but the
+// old handle only fails. The link must drop it and open the device again.
+void TestLink::deadHandleReconnects_data()
+{
+    QTest::addColumn<bool>("replug");
+    QTest::newRow("replugged between two checks") << true;
+    QTest::newRow("reads keep failing") << false;
+}
+
+void TestLink::deadHandleReconnects()
+{
+    QFETCH(bool, replug);
+
+    Link link;
+    QTRY_COMPARE_WITH_TIMEOUT(link.connected.count(), 1, kWait);
+    if (replug) {
+        simhid::unplug();
+        simhid::plug();
+    } else {
+        simhid::setReadsFail(true);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(link.connected.count(), 3, kWait);
+    QCOMPARE(link.states(), (QList<bool>{true, false, true}));
+    QCOMPARE(simhid::callCount("hid_open"), std::size_t(2));
+    QCOMPARE(simhid::openHandles(), std::size_t(1));
+
+    simhid::setReadsFail(false);
+    simhid::injectReport(status(0x90, 50));
+    QTRY_VERIFY_WITH_TIMEOUT(!link.messages.isEmpty(), kWait);
 }
 
 void TestLink::validation_data()

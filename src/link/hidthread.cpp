@@ -80,19 +80,27 @@ void hidthread::vCycle(unsigned char *pucBuffer, std::size_t uiBufferSize)
     const int iRead = hid_read(pDevice, pucBuffer, uiBufferSize);
     lock.unlock();
 
-    if (iRead > 0) {
-        if (report::isValidStatus(pucBuffer, uiBufferSize))
-            emit HID_vInputMessageSignal(
-                QByteArray(reinterpret_cast<const char *>(pucBuffer), report::kStatusSize));
-    } else if (iRead < 0) {
+    if (iRead < 0) {
         // A failed read alone does not mean the device is gone; the enumeration decides.
         HID_vCheckPresence();
+        // But a handle that keeps failing while the device is listed is dead: the ORV was
+        // unplugged and plugged back between two checks. Reconnect to the new one.
+        if (bPresent && ++iFailedReads >= kMaxFailedReads) {
+            bClose();
+            emit HID_vConnectedSignal(false);
+        }
+        return;
     }
+    iFailedReads = 0;
+    if (iRead > 0 && report::isValidStatus(pucBuffer, uiBufferSize))
+        emit HID_vInputMessageSignal(
+            QByteArray(reinterpret_cast<const char *>(pucBuffer), report::kStatusSize));
 }
 
 bool hidthread::bClose()
 {
     std::unique_lock<std::mutex> lock(mutexDevice);
+    iFailedReads = 0;
     if (pDevice == nullptr)
         return false;
     hid_close(pDevice);

@@ -43,6 +43,8 @@ private:
     quint16 usVendorId = 0;
     quint16 usProductId = 0;
     quint8 ucReportLength = 0;
+    static constexpr int kMaxFailedReads = 3;
+    int iFailedReads = 0; // consecutive, worker thread only
     // hidapi is not thread-safe on one handle (read and write share its error string), and a
     // write must never meet a close: every call on the handle holds this. A std::mutex rather
     // than a QMutex so that ThreadSanitizer sees the locking (Qt's is not instrumented).
