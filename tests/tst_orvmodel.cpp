@@ -31,14 +31,6 @@ QByteArray request(OrvModel &m, std::uint8_t code)
     return take(m);
 }
 
-QList<QByteArray> requestAll(OrvModel &m)
-{
-    QList<QByteArray> all;
-    for (int code = 0x80; code <= 0x90; ++code)
-        all << request(m, std::uint8_t(code));
-    return all;
-}
-
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(text);
@@ -53,15 +45,10 @@ class TestOrvModel : public QObject
 private slots:
     void requestAnswers_data();
     void requestAnswers();
-    void commandChangesOneSetting_data();
-    void commandChangesOneSetting();
     void ignoredMessages_data();
     void ignoredMessages();
-    void identityReports_data();
-    void identityReports();
     void intervalometer_data();
     void intervalometer();
-    void queueOrder();
 };
 
 void TestOrvModel::requestAnswers_data()
@@ -117,56 +104,6 @@ void TestOrvModel::requestAnswers()
     QVERIFY(m.settings() == s);
 }
 
-void TestOrvModel::commandChangesOneSetting_data()
-{
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("reply");
-
-    QTest::newRow("sensitivity min") << 0x01 << 200 << 0x81 << hex("81000000c849");
-    QTest::newRow("sensitivity max") << 0x02 << 201 << 0x82 << hex("82000000c94b");
-    QTest::newRow("inhibit") << 0x03 << 600000 << 0x83 << hex("83000927c073");
-    QTest::newRow("aux delay") << 0x04 << 0 << 0x84 << hex("840000000084");
-    QTest::newRow("aux sensor") << 0x05 << 1 << 0x85 << hex("850000000186");
-    QTest::newRow("pwm") << 0x09 << 4 << 0x87 << hex("87000000048b");
-    QTest::newRow("nr shots unlimited") << 0x0A << 0 << 0x88 << hex("880000000088");
-    QTest::newRow("release") << 0x0B << 3600 << 0x89 << hex("8900000e10a7");
-    QTest::newRow("interval") << 0x0C << 1 << 0x8A << hex("8a000000018b");
-    QTest::newRow("start delay") << 0x0D << 99 << 0x8B << hex("8b00000063ee");
-    QTest::newRow("level") << 0x10 << 4 << 0x8E << hex("8e0000000492");
-    QTest::newRow("prefocus off") << 0x11 << 0 << 0x8F << hex("8f000000008f");
-}
-
-void TestOrvModel::commandChangesOneSetting()
-{
-    QFETCH(int, code);
-    QFETCH(int, value);
-    QFETCH(int, status);
-    QFETCH(QByteArray, reply);
-
-    OrvModel m;
-    const OrvModel::Settings initial = m.settings();
-    const QList<QByteArray> before = requestAll(m);
-    QVERIFY2(before[status - 0x80] != reply, "default must differ for the case to mean anything");
-
-    m.clearReceived();
-    send(m, std::uint8_t(code), value);
-    QCOMPARE(m.pending(), size_t(0));
-    QCOMPARE(m.received().size(), size_t(1));
-    QCOMPARE(int(m.received()[0].code), code);
-    QCOMPARE(m.received()[0].value, value);
-    QVERIFY(m.settings() != initial);
-
-    const QList<QByteArray> after = requestAll(m);
-    for (int i = 0; i < after.size(); ++i) {
-        if (i == status - 0x80)
-            QCOMPARE(after[i], reply);
-        else
-            QCOMPARE(after[i], before[i]);
-    }
-}
-
 void TestOrvModel::ignoredMessages_data()
 {
     QTest::addColumn<QByteArray>("msg");
@@ -201,49 +138,6 @@ void TestOrvModel::ignoredMessages()
     QCOMPARE(m.lagStarts(), size_t(lagStarts));
     if (recorded)
         QCOMPARE(int(m.received()[0].code), int(std::uint8_t(msg[0])));
-}
-
-void TestOrvModel::identityReports_data()
-{
-    QTest::addColumn<int>("major");
-    QTest::addColumn<int>("minor");
-    QTest::addColumn<int>("battery");
-    QTest::addColumn<bool>("charging");
-    QTest::addColumn<QByteArray>("firmware");
-    QTest::addColumn<QByteArray>("batteryReport");
-    QTest::addColumn<QByteArray>("charge");
-
-    QTest::newRow("legacy, flat, charged") << 2 << 5 << 0 << false << hex("86000200058d")
-                                           << hex("900000000090") << hex("800000000080");
-    QTest::newRow("two-digit parts, full, charging")
-        << 10 << 23 << 255 << true << hex("86010002038c") << hex("90000000ff8f")
-        << hex("800000000181");
-    QTest::newRow("1.00") << 1 << 0 << 42 << true << hex("860001000087") << hex("900000002aba")
-                          << hex("800000000181");
-}
-
-void TestOrvModel::identityReports()
-{
-    QFETCH(int, major);
-    QFETCH(int, minor);
-    QFETCH(int, battery);
-    QFETCH(bool, charging);
-    QFETCH(QByteArray, firmware);
-    QFETCH(QByteArray, batteryReport);
-    QFETCH(QByteArray, charge);
-
-    OrvModel m;
-    m.setFirmware(major, minor);
-    m.setBattery(std::uint8_t(battery));
-    m.setCharging(charging);
-    QCOMPARE(m.firmwareMajor(), major);
-    QCOMPARE(m.firmwareMinor(), minor);
-    QCOMPARE(int(m.battery()), battery);
-    QCOMPARE(m.charging(), charging);
-
-    QCOMPARE(request(m, 0x86), firmware);
-    QCOMPARE(request(m, 0x90), batteryReport);
-    QCOMPARE(request(m, 0x80), charge);
 }
 
 void TestOrvModel::intervalometer_data()
@@ -332,39 +226,6 @@ void TestOrvModel::intervalometer()
     // A request for the state agrees with the last report sent on its own.
     const QString last = expected.filter(" 8c").last();
     QCOMPARE(QString::fromLatin1(request(m, 0x8C).toHex()), last.section(' ', 1));
-}
-
-void TestOrvModel::queueOrder()
-{
-    OrvModel m;
-    const std::uint8_t shortRaw[3] = {0x8D, 0x01, 0x02};
-    std::uint8_t longRaw[100];
-    std::fill(std::begin(longRaw), std::end(longRaw), 0xAB);
-
-    m.queueRaw(shortRaw, sizeof shortRaw);
-    send(m, 0x90, 0);
-    m.queueRaw(longRaw, sizeof longRaw);
-    m.queueRaw(nullptr, 0);
-    QCOMPARE(m.pending(), size_t(4));
-
-    OrvModel::Queued q;
-    QVERIFY(m.takeNext(q));
-    QVERIFY(q.injected);
-    QCOMPARE(q.bytes, std::vector<std::uint8_t>(shortRaw, shortRaw + 3));
-    QVERIFY(m.takeNext(q));
-    QVERIFY(!q.injected);
-    QCOMPARE(q.bytes.size(), size_t(6));
-    QCOMPARE(q.bytes[0], std::uint8_t(0x90));
-    QVERIFY(m.takeNext(q));
-    QCOMPARE(q.bytes, std::vector<std::uint8_t>(64, 0xAB));
-    QVERIFY(m.takeNext(q));
-    QVERIFY(q.bytes.empty());
-    QVERIFY(!m.takeNext(q));
-
-    // A short injected report reaches a 6-byte reader zero-filled.
-    m.queueRaw(shortRaw, sizeof shortRaw);
-    QCOMPARE(take(m), hex("8d0102000000"));
-    QVERIFY(take(m).isEmpty());
 }
 
 QTEST_APPLESS_MAIN(TestOrvModel)
