@@ -1,5 +1,6 @@
 // Plug to connected, plug to the last of the fifteen answers applied, and what the echo
-// writes back, over the simulated ORV. Prints name: value lines (medians over the runs).
+// writes back, over the simulated ORV. Prints name: value lines (medians over the runs, and
+// the fastest and slowest run).
 #include "hidthread.h"
 #include "mainwindow.h"
 #include "simhid.h"
@@ -19,6 +20,16 @@ double median(std::vector<double> v)
     std::sort(v.begin(), v.end());
     const std::size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double lowest(const std::vector<double> &v)
+{
+    return *std::min_element(v.begin(), v.end());
+}
+
+double highest(const std::vector<double> &v)
+{
+    return *std::max_element(v.begin(), v.end());
 }
 
 } // namespace
@@ -63,7 +74,11 @@ int main(int argc, char *argv[])
     }
     std::printf("runs: %d\n", runs);
     std::printf("plug_to_connected_ms: %.1f\n", median(toConnected));
+    std::printf("plug_to_connected_ms_min: %.1f\n", lowest(toConnected));
+    std::printf("plug_to_connected_ms_max: %.1f\n", highest(toConnected));
     std::printf("plug_to_last_answer_applied_ms: %.1f\n", median(toLastAnswer));
+    std::printf("plug_to_last_answer_applied_ms_min: %.1f\n", lowest(toLastAnswer));
+    std::printf("plug_to_last_answer_applied_ms_max: %.1f\n", highest(toLastAnswer));
     std::printf("connection_requests_bytes: %d\n", 15 * 7);
     std::printf("connection_echo_bytes: %.0f\n", median(echoBytes));
     return 0;

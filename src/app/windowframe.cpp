@@ -5,6 +5,10 @@
 #include <QMainWindow>
 #include <QPalette>
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+#include <unistd.h>
+#endif
+
 void prepareApplication()
 {
     // The window is laid out in pixels; on a high-density screen it would shrink to a stamp.
@@ -14,6 +18,15 @@ void prepareApplication()
     // start-up time and resident memory of a window this small. A user's choice still wins.
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    // Unnamed session bus: try the per-user socket only; forking dbus-launch delays the window.
+    if (!qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) {
+        QByteArray runtimeDir = qgetenv("XDG_RUNTIME_DIR");
+        if (runtimeDir.isEmpty())
+            runtimeDir = "/run/user/" + QByteArray::number(uint(getuid()));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtimeDir + "/bus");
+    }
+#endif
 }
 
 QFont formFont(QFont platformFont)
