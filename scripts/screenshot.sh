@@ -56,7 +56,8 @@ win=$(wait_window)
 # The simulated ORV appears after a second and its fifteen answers take about 1.6 s more.
 if [ "$demo" = 1 ]; then sleep 3.5; else sleep 0.5; fi
 
-width=$(xwininfo -id "$win" | awk '/Width:/ {print $2}')
+size=$(window_size "$win")
+width=${size%x*}
 case "$tab" in
     general) ;;
     intervalometer | lag)
@@ -69,4 +70,4 @@ esac
 
 mkdir -p "$(dirname "$out")"
 xwd -silent -id "$win" | convert xwd:- "png:$out"
-echo "wrote $out ($(window_size "$win"))"
+echo "wrote $out ($size)"

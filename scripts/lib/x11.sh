@@ -11,15 +11,13 @@ start_xvfb() {
     unset QT_QPA_PLATFORM
 }
 
-# wait_window: prints the id of the ORVcontrol window once it is viewable.
+# wait_window: prints the id of the ORVcontrol window once it is viewable. xdotool, because
+# xwininfo cannot print the demo's non-ASCII title in the C locale.
 wait_window() {
     local win=""
     for _ in $(seq 150); do
-        win=$(xwininfo -root -tree 2>/dev/null | awk '/"ORVcontrol v2.4/ {print $1; exit}')
-        if [ -n "$win" ] && xwininfo -id "$win" | grep -q IsViewable; then
-            echo "$win"
-            return 0
-        fi
+        win=$(xdotool search --onlyvisible --name '^ORVcontrol v' 2>/dev/null | head -n 1 || true)
+        [ -n "$win" ] && { echo "$win"; return 0; }
         sleep 0.1
     done
     echo "the window never appeared" >&2
@@ -28,5 +26,7 @@ wait_window() {
 
 # window_size <id>: WxH
 window_size() {
-    xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    echo "${WIDTH}x${HEIGHT}"
 }

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds and installs ORVcontrol, through sudo where it needs root and is not root already.
+#   scripts/install.sh                 into /usr/local: program, menu entry, icons, udev rule
+#   scripts/install.sh --prefix DIR    into DIR (a directory of yours needs no root)
+#   scripts/install.sh --deb           as a Debian package, installed with apt
+#   scripts/install.sh --udev-rule     only the udev rule, into /etc/udev/rules.d
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${ORV_BUILD_DIR:-$root/build}
+. "$root/scripts/lib/root.sh"
+
+# Applies the rules to an ORV already plugged in. Containers and chroots run no udev daemon;
+# there the rule takes effect when udev next starts.
+reload_udev() {
+    if [ -S /run/udev/control ] && command -v udevadm >/dev/null; then
+        as_root udevadm control --reload
+        as_root udevadm trigger --subsystem-match=hidraw --action=change
+    fi
+}
+
+prefix=/usr/local
+case "${1:-}" in
+    "") ;;
+    --prefix) [ $# -ge 2 ] || { echo "usage: scripts/install.sh --prefix DIR" >&2; exit 2; }
+        prefix=$2 ;;
+    --udev-rule)
+        as_root install -D -m 644 "$root/packaging/70-orvcontrol.rules" /etc/udev/rules.d/70-orvcontrol.rules
+        reload_udev
+        exit 0 ;;
+    --deb)
+        "$root/scripts/deps.sh" build package
+        "$root/scripts/build.sh" --target orvcontrol
+        (cd "$build" && cpack -G DEB >/dev/null)
+        deb=$(ls -t "$build"/orvcontrol_*.deb | head -n 1)
+        echo "install.sh: installing $deb"
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb"
+        reload_udev
+        exit 0 ;;
+    *) echo "usage: scripts/install.sh [--prefix DIR | --deb | --udev-rule]" >&2; exit 2 ;;
+esac
+
+"$root/scripts/deps.sh" build
+"$root/scripts/build.sh" --target orvcontrol
+if mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ]; then
+    cmake --install "$build" --prefix "$prefix"
+else
+    as_root cmake --install "$build" --prefix "$prefix"
+fi
+case "$prefix" in /usr | /usr/local) reload_udev ;; esac
