@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include <algorithm>
+
 namespace report {
 
 std::uint8_t checksum(const std::uint8_t *five)
@@ -48,11 +50,15 @@ std::uint16_t payloadU16(const std::uint8_t *status)
     return static_cast<std::uint16_t>((status[3] << 8) | status[4]);
 }
 
-std::int32_t payloadU32(const std::uint8_t *status)
+std::uint32_t payloadU32(const std::uint8_t *status)
 {
-    const std::uint32_t v = (std::uint32_t(status[1]) << 24) | (std::uint32_t(status[2]) << 16) |
-                            (std::uint32_t(status[3]) << 8) | std::uint32_t(status[4]);
-    return static_cast<std::int32_t>(v);
+    return (std::uint32_t(status[1]) << 24) | (std::uint32_t(status[2]) << 16) |
+           (std::uint32_t(status[3]) << 8) | std::uint32_t(status[4]);
+}
+
+int payloadU32AsInt(const std::uint8_t *status)
+{
+    return static_cast<int>(std::min<std::uint32_t>(payloadU32(status), INT32_MAX));
 }
 
 bool payloadFlag(const std::uint8_t *status)

@@ -24,10 +24,10 @@ void MainWindow::inputData(QByteArray qbaData)
         ui->sliderSensitivityMax->setValue(report::payloadU8(p));
         break;
     case StatusInhibitTime:
-        ui->spinInhibitTime->setValue(report::payloadU32(p));
+        ui->spinInhibitTime->setValue(report::payloadU32AsInt(p));
         break;
     case StatusAuxDelay:
-        ui->spinAuxDelay->setValue(report::payloadU32(p));
+        ui->spinAuxDelay->setValue(report::payloadU32AsInt(p));
         break;
     case StatusAuxSensor:
         if (report::payloadFlag(p)) {
@@ -60,7 +60,8 @@ void MainWindow::inputData(QByteArray qbaData)
         showInterState(report::payloadU8(p));
         break;
     case StatusInterShot:
-        iShotCounter = report::payloadU32(p);
+        // Kept signed on purpose: 0xFFFFFFFE is shot -2.
+        iShotCounter = static_cast<qint32>(report::payloadU32(p));
         break;
     case StatusCurSensitivity:
         ui->spinCurSensitivity->setValue(report::payloadS8(p));
