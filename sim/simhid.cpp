@@ -45,7 +45,7 @@ struct State
     bool plugged = true;
     unsigned epoch = 1;
     bool openRefused = false;
-    bool readsFail = false;
+    std::size_t readsFailing = 0; // SIZE_MAX: until told otherwise
     std::size_t reportLength = 64;
     std::chrono::microseconds callDelay{0};
 
@@ -95,6 +95,7 @@ void record(State &s, const char *fn, const hid_device *dev, const std::uint8_t 
     simhid::Call c;
     c.function = fn;
     c.thread = std::this_thread::get_id();
+    c.at = steady::now();
     c.handle = dev;
     if (bytes && n > 0)
         c.bytes.assign(bytes, bytes + n);
@@ -236,7 +237,9 @@ int readReport(hid_device *dev, unsigned char *data, std::size_t length, int mil
     std::vector<std::uint8_t> bytes;
     for (;;) {
         syncClock(s);
-        if (!alive(s, dev) || s.readsFail) {
+        if (!alive(s, dev) || s.readsFailing) {
+            if (alive(s, dev) && s.readsFailing != SIZE_MAX)
+                --s.readsFailing;
             result = -1;
             break;
         }
@@ -468,7 +471,7 @@ void reset()
     ++s.epoch;
     ++s.generation;
     s.openRefused = false;
-    s.readsFail = false;
+    s.readsFailing = 0;
     s.reportLength = 64;
     s.callDelay = std::chrono::microseconds(0);
     s.model = OrvModel();
@@ -518,7 +521,14 @@ void setReadsFail(bool fail)
 {
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
-    s.readsFail = fail;
+    s.readsFailing = fail ? SIZE_MAX : 0;
+}
+
+void failNextReads(std::size_t count)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.readsFailing = count;
 }
 
 void setReportLength(std::size_t length)

@@ -30,9 +30,10 @@ struct Call
 {
     std::string function; // "hid_write", "hid_read", ...
     std::thread::id thread;
-    const hid_device *handle = nullptr; // for hid_open, the handle it returned
-    std::vector<std::uint8_t> bytes;    // written, or delivered to the caller
-    int result = 0;                     // hid_open: 0 or -1; hid_enumerate: entries listed
+    const hid_device *handle = nullptr;       // for hid_open, the handle it returned
+    std::vector<std::uint8_t> bytes;          // written, or delivered to the caller
+    int result = 0;                           // hid_open: 0 or -1; hid_enumerate: entries listed
+    std::chrono::steady_clock::time_point at; // when the call returned
 };
 
 enum class Clock
@@ -50,6 +51,7 @@ void unplug(); // drops unread reports; open handles stay dead even after a late
 bool plugged();
 void setOpenRefused(bool refused);
 void setReadsFail(bool fail);
+void failNextReads(std::size_t count);    // of the open handle, then reads work again
 void setReportLength(std::size_t length); // model reports padded to this, 6..64; default 64
 void setCallDelay(std::chrono::microseconds delay); // inside hid_read, hid_write, hid_close
 

@@ -20,7 +20,8 @@ QLabel *makeStatusLabel(QWidget *parent, const QString &text)
 
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow)
+MainWindow::MainWindow(QWidget *parent, int iLinkPeriodMs)
+    : QMainWindow(parent), ui(new Ui_MainWindow)
 {
     ui->setupUi(this);
     ui->statusBar->setSizeGripEnabled(false);
@@ -36,7 +37,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWin
 
     refreshConnection(false);
 
-    pHidThread = new hidthread(this);
+    pHidThread = new hidthread(this, iLinkPeriodMs);
     pHidThread->HID_vConfigure(0x1FC9, 0x0003, 64);
 
     iShotCounter = 0;

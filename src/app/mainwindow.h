@@ -15,7 +15,8 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    // iLinkPeriodMs: the device link's cycle, shortened only by tests.
+    explicit MainWindow(QWidget *parent = nullptr, int iLinkPeriodMs = 100);
     ~MainWindow() override;
 
     // Every report leaves the program through these two.

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-hidthread::hidthread(QObject *parent) : QThread(parent) {}
+hidthread::hidthread(QObject *parent, int iPeriodMs) : QThread(parent), iPeriodMs(iPeriodMs) {}
 
 hidthread::~hidthread()
 {
@@ -49,7 +49,7 @@ void hidthread::run()
     std::vector<unsigned char> buffer(std::max<std::size_t>(ucReportLength, report::kStatusSize));
     while (!bStop) {
         vCycle(buffer.data(), buffer.size());
-        QThread::msleep(100);
+        QThread::msleep(static_cast<unsigned long>(iPeriodMs));
     }
     // The thread that opened the handle closes it. Taking the mutex as its last act also
     // orders all it did before the destructor, which takes it after wait(): QThread::wait()

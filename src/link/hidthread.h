@@ -17,7 +17,8 @@ class hidthread : public QThread
     Q_OBJECT
 
 public:
-    explicit hidthread(QObject *parent = nullptr);
+    // The period is the time between two cycles; only tests shorten it.
+    explicit hidthread(QObject *parent = nullptr, int iPeriodMs = 100);
     ~hidthread() override;
 
     // Once, on the GUI thread, before start(); runs the first presence check.
@@ -43,6 +44,7 @@ private:
     quint16 usVendorId = 0;
     quint16 usProductId = 0;
     quint8 ucReportLength = 0;
+    const int iPeriodMs;
     static constexpr int kMaxFailedReads = 3;
     int iFailedReads = 0; // consecutive, worker thread only
     // hidapi is not thread-safe on one handle (read and write share its error string), and a
