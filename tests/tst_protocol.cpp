@@ -1,89 +1,117 @@
+// The pure parts: report bytes, validation and payloads, the LED table, and what the program
+// sets up before its QApplication exists.
 #include "ledbrightness.h"
 #include "report.h"
+#include "windowframe.h"
 
 #include <QtTest>
-
-using Bytes = QVector<int>;
 
 class TestProtocol : public QObject
 {
     Q_OBJECT
 
+    static const std::uint8_t *bytes(const QByteArray &a)
+    {
+        return reinterpret_cast<const std::uint8_t *>(a.constData());
+    }
+
 private slots:
-    void ledBrightnessTable();
-    void commandBytes_data();
-    void commandBytes();
-    void statusValidation_data();
-    void statusValidation();
+    void ledBrightnessTable()
+    {
+        // Level 1 is 4.58: rounding would send 5.
+        QCOMPARE(computeLedBrightnessTable(), (LedBrightnessTable{0, 4, 15, 30, 52, 100}));
+    }
+
+    void commandBytes_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QByteArray>("hex");
+        QTest::newRow("inhibit 1000") << 3 << 1000 << QByteArray("0003000003e8ee");
+        QTest::newRow("firmware request") << 0x86 << 0 << QByteArray("00860000000086");
+        QTest::newRow("inhibit 600000") << 3 << 600000 << QByteArray("0003000927c0f3");
+        QTest::newRow("checksum wraps") << 2 << 255 << QByteArray("0002000000ff01");
+        QTest::newRow("negative value") << 1 << -1 << QByteArray("0001fffffffffd");
+    }
+    void commandBytes()
+    {
+        QFETCH(int, code);
+        QFETCH(int, value);
+        QFETCH(QByteArray, hex);
+        const report::Command c = report::buildCommand(std::uint8_t(code), value);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(c.data()), int(c.size())).toHex(), hex);
+        if (value == 0)
+            QCOMPARE(report::buildRequest(std::uint8_t(code)), c);
+    }
+
+    void statusValidation_data()
+    {
+        QTest::addColumn<QByteArray>("report");
+        QTest::addColumn<bool>("valid");
+        const auto row = [](const char *name, const QByteArray &hex, bool valid) {
+            QTest::newRow(name) << QByteArray::fromHex(hex) << valid;
+        };
+        row("inhibit 1000", "83000003e86e", true);
+        row("sum 257 wraps", "820000007f01", true);
+        row("bad sum", "820000007f02", false);
+        row("code 0, sum right", "000100000001", false);
+        row("unknown code, sum right", "910000000091", true);
+        row("five bytes only", "8000000080", false);
+        row("64 bytes", "900000004bdb" + QByteArray(116, 'a'), true);
+    }
+    void statusValidation()
+    {
+        QFETCH(QByteArray, report);
+        QFETCH(bool, valid);
+        QCOMPARE(report::isValidStatus(bytes(report), std::size_t(report.size())), valid);
+    }
+
+    // u8, s8, u16, u32, u32 for a spin box, version major and minor; the checksum is no
+    // business of theirs.
+    void payloads_data()
+    {
+        QTest::addColumn<QByteArray>("report");
+        QTest::addColumn<QList<qint64>>("expected");
+        const auto row = [](const char *name, const char *hex, QList<qint64> values) {
+            QTest::newRow(name) << QByteArray::fromHex(hex) << values;
+        };
+        row("small", "830102030400", {4, 4, 0x0304, 0x01020304, 0x01020304, 12, 34});
+        row("high bits", "83ff80fefe00", {254, -2, 0xFEFE, 0xFF80FEFE, INT32_MAX, 2678, 2794});
+        row("2^31", "838000000000", {0, 0, 0, 0x80000000LL, INT32_MAX, 1280, 0});
+        row("2^31 - 1", "837fffffff00", {255, -1, 0xFFFF, INT32_MAX, INT32_MAX, 1525, 2805});
+    }
+    void payloads()
+    {
+        QFETCH(QByteArray, report);
+        QFETCH(QList<qint64>, expected);
+        const std::uint8_t *p = bytes(report);
+        const report::Version v = report::payloadVersion(p);
+        QCOMPARE(
+            (QList<qint64>{report::payloadU8(p), report::payloadS8(p), report::payloadU16(p),
+                           report::payloadU32(p), report::payloadU32AsInt(p), v.major, v.minor}),
+            expected);
+    }
+
+    // What the program sets before its QApplication exists, unless the user chose otherwise.
+    void startupDefaults()
+    {
+        const char *gl = "QT_XCB_GL_INTEGRATION", *bus = "DBUS_SESSION_BUS_ADDRESS";
+        qputenv("XDG_RUNTIME_DIR", "/r");
+        qunsetenv(gl);
+        qunsetenv(bus);
+        prepareApplication();
+        QCOMPARE(qgetenv(gl), QByteArray("none"));
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+        QCOMPARE(qgetenv(bus), QByteArray("unix:path=/r/bus"));
+#endif
+        qputenv(gl, "xcb_glx");
+        qputenv(bus, "unix:path=/x");
+        prepareApplication();
+        QCOMPARE(qgetenv(gl), QByteArray("xcb_glx"));
+        QCOMPARE(qgetenv(bus), QByteArray("unix:path=/x"));
+        QVERIFY(QCoreApplication::testAttribute(Qt::AA_EnableHighDpiScaling));
+    }
 };
-
-void TestProtocol::ledBrightnessTable()
-{
-    const LedBrightnessTable table = computeLedBrightnessTable();
-    // Level 1 is 4.58: rounding would send 5.
-    const LedBrightnessTable expected{0, 4, 15, 30, 52, 100};
-    for (std::size_t i = 0; i < table.size(); ++i)
-        QCOMPARE(table[i], expected[i]);
-}
-
-void TestProtocol::commandBytes_data()
-{
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<Bytes>("bytes");
-
-    QTest::newRow("inhibit 1000") << 3 << 1000 << Bytes{0x00, 0x03, 0x00, 0x00, 0x03, 0xE8, 0xEE};
-    QTest::newRow("aux sensor on") << 5 << 1 << Bytes{0x00, 0x05, 0x00, 0x00, 0x00, 0x01, 0x06};
-    QTest::newRow("firmware request")
-        << int(StatusFirmware) << 0 << Bytes{0x00, 0x86, 0x00, 0x00, 0x00, 0x00, 0x86};
-    QTest::newRow("inhibit 600000")
-        << 3 << 600000 << Bytes{0x00, 0x03, 0x00, 0x09, 0x27, 0xC0, 0xF3};
-    QTest::newRow("checksum wraps") << 2 << 255 << Bytes{0x00, 0x02, 0x00, 0x00, 0x00, 0xFF, 0x01};
-    QTest::newRow("negative value") << 1 << -1 << Bytes{0x00, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFD};
-}
-
-void TestProtocol::commandBytes()
-{
-    QFETCH(int, code);
-    QFETCH(int, value);
-    QFETCH(Bytes, bytes);
-
-    const report::Command c = report::buildCommand(std::uint8_t(code), value);
-    Bytes actual(c.begin(), c.end());
-    QCOMPARE(actual, bytes);
-    if (value == 0)
-        QCOMPARE(report::buildRequest(std::uint8_t(code)), c);
-}
-
-void TestProtocol::statusValidation_data()
-{
-    QTest::addColumn<Bytes>("bytes");
-    QTest::addColumn<bool>("valid");
-
-    QTest::newRow("inhibit 1000") << Bytes{0x83, 0x00, 0x00, 0x03, 0xE8, 0x6E} << true;
-    QTest::newRow("max 127, sum 257") << Bytes{0x82, 0x00, 0x00, 0x00, 0x7F, 0x01} << true;
-    QTest::newRow("max 127, bad sum") << Bytes{0x82, 0x00, 0x00, 0x00, 0x7F, 0x02} << false;
-    QTest::newRow("shot, sum 269") << Bytes{0x8D, 0x00, 0x00, 0x00, 0x80, 0x0D} << true;
-    QTest::newRow("code 0, sum right") << Bytes{0x00, 0x01, 0x00, 0x00, 0x00, 0x01} << false;
-    QTest::newRow("all zero") << Bytes{0, 0, 0, 0, 0, 0} << false;
-    QTest::newRow("unknown code, sum right") << Bytes{0x91, 0x00, 0x00, 0x00, 0x00, 0x91} << true;
-    QTest::newRow("five bytes only") << Bytes{0x80, 0x00, 0x00, 0x00, 0x00} << false;
-    QTest::newRow("empty") << Bytes{} << false;
-    QTest::newRow("64-byte report") << [] {
-        Bytes b(64, 0xAA);
-        b[0] = 0x90, b[1] = 0, b[2] = 0, b[3] = 0, b[4] = 0x4B, b[5] = 0xDB;
-        return b;
-    }() << true;
-}
-
-void TestProtocol::statusValidation()
-{
-    QFETCH(Bytes, bytes);
-    QFETCH(bool, valid);
-
-    std::vector<std::uint8_t> buffer(bytes.begin(), bytes.end());
-    QCOMPARE(report::isValidStatus(buffer.data(), buffer.size()), valid);
-}
 
 QTEST_APPLESS_MAIN(TestProtocol)
 #include "tst_protocol.moc"
