@@ -74,7 +74,7 @@ def sync_tree(copy):
         if dst.exists() and filecmp.cmp(src, dst, shallow=False):
             continue
         dst.parent.mkdir(parents=True, exist_ok=True)
-        shutil.copy2(src, dst)
+        shutil.copy(src, dst)  # a new mtime, so that make rebuilds what changed
 
 
 def run(cmd, **kw):
