@@ -45,7 +45,7 @@ struct State
     bool plugged = true;
     unsigned epoch = 1;
     bool openRefused = false;
-    std::size_t readsFailing = 0; // SIZE_MAX: until told otherwise
+    std::size_t readsFailing = 0;
     std::size_t reportLength = 64;
     std::chrono::microseconds callDelay{0};
 
@@ -238,7 +238,7 @@ int readReport(hid_device *dev, unsigned char *data, std::size_t length, int mil
     for (;;) {
         syncClock(s);
         if (!alive(s, dev) || s.readsFailing) {
-            if (alive(s, dev) && s.readsFailing != SIZE_MAX)
+            if (alive(s, dev))
                 --s.readsFailing;
             result = -1;
             break;
@@ -515,13 +515,6 @@ void setOpenRefused(bool refused)
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
     s.openRefused = refused;
-}
-
-void setReadsFail(bool fail)
-{
-    State &s = st();
-    std::lock_guard<std::mutex> lock(s.m);
-    s.readsFailing = fail ? SIZE_MAX : 0;
 }
 
 void failNextReads(std::size_t count)

@@ -50,7 +50,6 @@ void plug();
 void unplug(); // drops unread reports; open handles stay dead even after a later plug()
 bool plugged();
 void setOpenRefused(bool refused);
-void setReadsFail(bool fail);
 void failNextReads(std::size_t count);    // of the open handle, then reads work again
 void setReportLength(std::size_t length); // model reports padded to this, 6..64; default 64
 void setCallDelay(std::chrono::microseconds delay); // inside hid_read, hid_write, hid_close
