@@ -1,9 +1,11 @@
 # Shared by the scripts that look at the real window: a private X server and a wait for the
 # window. Source it; the caller keeps $xvfb and $app to clean up.
 
-# start_xvfb <workdir> <WxH>: starts Xvfb on a free display and exports DISPLAY.
+# start_xvfb <workdir> <WxH>: starts Xvfb on a free display and exports DISPLAY. -noreset: a
+# server that resets whenever its last client leaves (the window polling does, often) can
+# refuse the next program while it does. Its messages go to <workdir>/xvfb.log.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 "$2x24" -nolisten tcp 3>"$1/display" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 "$2x24" -nolisten tcp -noreset 3>"$1/display" 2>"$1/xvfb.log" &
     xvfb=$!
     for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.1; done
     [ -s "$1/display" ] || { echo "Xvfb did not start" >&2; return 1; }
@@ -21,6 +23,7 @@ wait_window() {
         sleep 0.1
     done
     echo "the window never appeared" >&2
+    if [ -n "${xvfb:-}" ] && ! kill -0 "$xvfb" 2>/dev/null; then echo "Xvfb has exited" >&2; fi
     return 1
 }
 
