@@ -6,7 +6,7 @@
 set -euo pipefail
 
 build=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libhidapi-dev fonts-dejavu-core)
-test=(umockdev libumockdev-dev xvfb xauth xdotool x11-apps imagemagick desktop-file-utils appstream dpkg-dev file udev)
+test=(umockdev libumockdev-dev xvfb xauth xdotool x11-apps x11-xserver-utils imagemagick desktop-file-utils appstream dpkg-dev file udev)
 package=(dpkg-dev file)
 screenshot=(xvfb xauth x11-apps imagemagick xdotool)
 bench=(xvfb libxcb1-dev)

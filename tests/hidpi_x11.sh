@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# On a real X server, QT_SCALE_FACTOR=2 must give a window twice the size with everything in
-# proportion: the scale-2 picture shrunk by half must look like the scale-1 picture.
+# On a real X server set to 144 dpi (Xft.dpi, as desktops set it), a factor of 1.5 that must
+# round to 2 with Qt 5 and Qt 6 alike: a window twice the size with everything in proportion,
+# so that the scale-2 picture shrunk by half looks like the scale-1 picture.
 # Usage: hidpi_x11.sh <orvcontrol binary>
 set -euo pipefail
 binary=$1
@@ -16,11 +17,12 @@ fail() {
 . "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/x11.sh"
 start_xvfb "$work" 1280x1024
 
-# shoot <scale> <png>: prints the window's size as WxH (in a subshell: it stops its own program)
+# shoot <dpi> <png>: prints the window's size as WxH (in a subshell: it stops its own program)
 shoot() {
-    QT_SCALE_FACTOR=$1 "$binary" &
+    echo "Xft.dpi: $1" | xrdb -merge
+    "$binary" &
     app=$!
-    win=$(wait_window) || fail "no window at scale $1"
+    win=$(wait_window) || fail "no window at $1 dpi"
     sleep 1 # its first paint
     xwd -silent -id "$win" | convert xwd:- "png:$2"
     window_size "$win"
@@ -28,8 +30,8 @@ shoot() {
     wait "$app" 2>/dev/null || true
 }
 
-size1=$(shoot 1 "$work/scale1.png")
-size2=$(shoot 2 "$work/scale2.png")
+size1=$(shoot 96 "$work/scale1.png")
+size2=$(shoot 144 "$work/scale2.png")
 [ "$size1 $size2" = "400x370 800x740" ] || fail "sizes $size1 and $size2, not 400x370 and 800x740"
 
 convert "$work/scale2.png" -filter Box -resize 400x370 "$work/halved.png"

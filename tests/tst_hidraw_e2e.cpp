@@ -160,7 +160,7 @@ private:
         if (read(tb->slave, &ready, 1) != 1)
             qWarning("pty read failed");
         // hidraw truncates a report to the caller's buffer.
-        const int n = std::min(report.size(), arg->data_len);
+        const int n = int(std::min<qsizetype>(report.size(), arg->data_len));
         umockdev_ioctl_data_update(arg, 0, reinterpret_cast<guint8 *>(report.data()), n);
         umockdev_ioctl_client_complete(client, n, 0);
         return TRUE;

@@ -100,7 +100,8 @@ private slots:
         qunsetenv(gl);
         qunsetenv(bus);
         prepareApplication();
-        QCOMPARE(qgetenv(gl), QByteArray("none"));
+        // Qt 6 loads no GL integration unless asked; Qt 5 needs to be told.
+        QCOMPARE(qgetenv(gl), QByteArray(QT_VERSION_MAJOR == 5 ? "none" : ""));
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
         QCOMPARE(qgetenv(bus), QByteArray("unix:path=/r/bus"));
 #endif
@@ -109,7 +110,7 @@ private slots:
         prepareApplication();
         QCOMPARE(qgetenv(gl), QByteArray("xcb_glx"));
         QCOMPARE(qgetenv(bus), QByteArray("unix:path=/x"));
-        QVERIFY(QCoreApplication::testAttribute(Qt::AA_EnableHighDpiScaling));
+        QVERIFY(QCoreApplication::testAttribute(Qt::AA_ForceRasterWidgets));
     }
 };
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree with CPack, then checks its control fields,
 # its dependencies (as dpkg-shlibdeps found them) and the tree it unpacks to.
-# Usage: check-deb.sh BUILD_DIR APP_ID VERSION
+# Usage: check-deb.sh BUILD_DIR APP_ID VERSION QT_MAJOR
 set -euo pipefail
-build=$1 app_id=$2 version=$3
+build=$1 app_id=$2 version=$3 qt=$4
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -20,13 +20,20 @@ fields=$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')
 
 depends=$(dpkg-deb -f "$deb" Depends)
 has_dep() { [[ ", $depends," =~ ,\ "$1"[\ ,] ]]; }
-for pkg in libhidapi-hidraw0 libqt5widgets5 libqt5core5a libc6; do
+case $qt in
+    5) qt_libs=(libqt5widgets5 libqt5core5a) qt_test=libqt5test5 wayland=qtwayland5 ;;
+    6) qt_libs=(libqt6widgets6 libqt6core6) qt_test=libqt6test6 wayland=qt6-wayland ;;
+    *) fail "Qt $qt" ;;
+esac
+for pkg in libhidapi-hidraw0 "${qt_libs[@]}" libc6; do
     has_dep "$pkg" || fail "Depends lacks $pkg: $depends"
 done
 # The program must talk to the ORV through hidraw, never the libusb back end or the test doubles.
-for pkg in libhidapi-libusb0 libumockdev0 libqt5test5; do
+for pkg in libhidapi-libusb0 libumockdev0 "$qt_test"; do
     ! has_dep "$pkg" || fail "Depends names $pkg: $depends"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[ "$recommends" = "$wayland" ] || fail "Recommends '$recommends', not the Wayland plugin $wayland"
 
 stray=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | awk '!/\/$/ && (!/^\.\/usr\// || /^\.\/usr\/local\//)')
 [ -z "$stray" ] || fail "installed outside /usr, or under /usr/local: $stray"
