@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, running and testing ORVcontrol need.
-# Usage: scripts/deps.sh [build|test|package|screenshot|bench|sanitize|fuzz|valgrind|fresh-root]...
-#        (default: build)
+# Usage: scripts/deps.sh [build|test|qt6|package|screenshot|bench|sanitize|fuzz|valgrind|fresh-root]...
+#        (default: build; qt6 adds what the Qt 6 build needs beside it)
 # Safe to run again: it only calls apt-get when a package is missing.
 set -euo pipefail
 
-build=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libhidapi-dev fonts-dejavu-core)
-test=(umockdev libumockdev-dev xvfb xauth xdotool x11-apps x11-xserver-utils imagemagick desktop-file-utils appstream dpkg-dev file udev)
+# qtwayland5: Qt's Wayland platform plugin, for a native window in a Wayland session.
+build=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libhidapi-dev libwayland-dev
+    qtwayland5 fonts-dejavu-core)
+test=(umockdev libumockdev-dev xvfb xauth xdotool x11-apps x11-xserver-utils imagemagick desktop-file-utils appstream dpkg-dev file udev
+    weston)
+qt6=(qt6-base-dev qt6-base-dev-tools libxkbcommon-dev qt6-wayland)
 package=(dpkg-dev file)
 screenshot=(xvfb xauth x11-apps imagemagick xdotool)
 bench=(xvfb libxcb1-dev)
@@ -20,6 +24,7 @@ for set in "$@"; do
     case "$set" in
         build) ;;
         test) wanted+=("${test[@]}") ;;
+        qt6) wanted+=("${qt6[@]}") ;;
         package) wanted+=("${package[@]}") ;;
         screenshot) wanted+=("${screenshot[@]}") ;;
         bench) wanted+=("${bench[@]}") ;;
