@@ -2,6 +2,7 @@
 
 #include "hidthread.h"
 #include "ui_mainwindow.h"
+#include "windowframe.h"
 
 #include <QLabel>
 
@@ -34,6 +35,13 @@ MainWindow::MainWindow(QWidget *parent, int iLinkPeriodMs)
     ui->statusBar->addPermanentWidget(labelFirmware, 1);
     ui->statusBar->addPermanentWidget(labelBattery, 1);
     ui->statusBar->addPermanentWidget(labelCharge, 1);
+    // The tab bar and the status bar grow with the font's line; hold them to the whole-pixel
+    // line that Qt 5 measures, which Qt 6 undercuts by one pixel.
+    const int line = formLineHeight(font());
+    ui->tabWidget->setStyleSheet(ui->tabWidget->styleSheet() +
+                                 QStringLiteral("\n::tab { min-height: %1px; }").arg(line));
+    for (QLabel *label : {labelConnection, labelFirmware, labelBattery, labelCharge})
+        label->setMinimumHeight(line);
 
     refreshConnection(false);
 

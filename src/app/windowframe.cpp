@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QMainWindow>
 #include <QPalette>
+#include <QtMath>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
 #include <unistd.h>
@@ -98,6 +100,12 @@ QFont formFont(QFont platformFont)
     // overflow the tab bar on a high-density screen; vertical-only hinting keeps it steady.
     platformFont.setHintingPreference(QFont::PreferVerticalHinting);
     return platformFont;
+}
+
+int formLineHeight(const QFont &font)
+{
+    const QFontMetricsF metrics(font);
+    return qCeil(metrics.ascent()) + qCeil(metrics.descent());
 }
 
 void applyFormFont()
