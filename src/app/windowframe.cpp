@@ -25,7 +25,8 @@ bool compositorDrawsFrames()
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith("wayland"))
         return false;
-    if (!qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("WAYLAND_SOCKET"))
+    if (!qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsSet("WAYLAND_SOCKET"))
         return false;
     wl_display *display = wl_display_connect(nullptr);
     if (!display)
@@ -75,7 +76,8 @@ void prepareApplication()
     // Qt 5.15 and 6.4 draw their own frame only through a GL-capable buffer integration: EGL and
     // a software GL driver, some 50 MB, for a window that never draws with GL. Where the
     // compositor draws frames anyway, do without Qt's. Elsewhere (GNOME) Qt's frame stays.
-    if (!qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION") && compositorDrawsFrames())
+    if (!qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION") &&
+        compositorDrawsFrames())
         qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
 #endif
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
