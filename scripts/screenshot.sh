@@ -2,6 +2,7 @@
 # Takes pictures of the real window under a private Xvfb.
 #
 #   scripts/screenshot.sh                 retakes every picture in docs/
+#   scripts/screenshot.sh --qt5-qt6       the demo's tabs built against Qt 5 and Qt 6, side by side
 #   scripts/screenshot.sh [--demo] [--scale N] [--tab general|intervalometer|lag] OUT.png
 #
 # --demo runs orvcontrol-demo (the simulated ORV) and waits for it to connect.
@@ -10,6 +11,22 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${ORV_BUILD_DIR:-$root/build}
 
 demo=0 scale=1 tab=general out=""
+if [ "${1:-}" = --qt5-qt6 ]; then
+    "$root/scripts/deps.sh" build screenshot qt6
+    "$root/scripts/build.sh" --target orvcontrol-demo >/dev/null
+    "$root/scripts/build.sh" --qt6 --target orvcontrol-demo >/dev/null
+    shots=$(mktemp -d)
+    trap 'rm -rf "$shots"' EXIT
+    for t in general intervalometer lag; do
+        for qt in 5 6; do
+            dir=$root/build$([ $qt = 6 ] && echo -qt6 || true)
+            ORV_SCREENSHOT_READY=1 ORV_BUILD_DIR=$dir "$0" --demo --tab "$t" "$shots/qt$qt.png"
+        done
+        convert "$shots/qt5.png" "$shots/qt6.png" -bordercolor white -border 6x0 +append \
+            "$root/docs/qt5-qt6-$t.png"
+    done
+    exit 0
+fi
 while [ $# -gt 0 ]; do
     case "$1" in
         --demo) demo=1 ;;

@@ -3,9 +3,11 @@
 
 # start_xvfb <workdir> <WxH>: starts Xvfb on a free display and exports DISPLAY. -noreset: a
 # server that resets whenever its last client leaves (the window polling does, often) can
-# refuse the next program while it does. Its messages go to <workdir>/xvfb.log.
+# refuse the next program while it does. -dpi 96: what Xorg reports on a desktop; Xvfb's own
+# 100 would enlarge the point-sized text under Qt 5 (Qt 6 takes 96 regardless). Its messages
+# go to <workdir>/xvfb.log.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 "$2x24" -nolisten tcp -noreset 3>"$1/display" 2>"$1/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "$2x24" -nolisten tcp -noreset -dpi 96 3>"$1/display" 2>"$1/xvfb.log" &
     xvfb=$!
     for _ in $(seq 100); do [ -s "$1/display" ] && break; sleep 0.1; done
     [ -s "$1/display" ] || { echo "Xvfb did not start" >&2; return 1; }

@@ -42,6 +42,11 @@ MainWindow::MainWindow(QWidget *parent, int iLinkPeriodMs)
                                  QStringLiteral("\n::tab { min-height: %1px; }").arg(line));
     for (QLabel *label : {labelConnection, labelFirmware, labelBattery, labelCharge})
         label->setMinimumHeight(line);
+    // The intervalometer's state is sized by a style sheet "font: 10pt", which under Qt 5
+    // resets the narrowed width of the form font and under Qt 6 keeps it.
+    QFont stateFont = ui->labelInter->font();
+    stateFont.setStretch(QFont::Unstretched);
+    ui->labelInter->setFont(stateFont);
 
     refreshConnection(false);
 

@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Resident memory and start-up of ORVcontrol on X11 and on Wayland, built against Qt 5 and
+# against Qt 6, in one interleaved run. Prints name: value lines and rewrites the Wayland block
+# of BENCHMARKS.md.
+#
+# Displays, each private to the run: Xvfb; weston's headless backend, which draws no window
+# frames (as GNOME), so Qt draws its own; and, where sway is installed, sway's headless
+# backend, which draws them (as KDE Plasma and wlroots compositors).
+# Start-up: on X11, exec to MapNotify (bench_mapwatch); on Wayland, exec to the client's first
+# wl_surface.attach in its own protocol log, the moment its window gets content and so is
+# mapped. Resident memory: VmRSS one second after that.
+#
+# Environment: ORV_BENCH_RUNS (rounds, default 9), ORV_BENCH_NO_WRITE=1 to leave
+# BENCHMARKS.md alone.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+runs=${ORV_BENCH_RUNS:-9}
+
+"$root/scripts/deps.sh" build bench qt6 test
+for qt in 5 6; do
+    build=$root/build-bench$([ $qt = 6 ] && echo -qt6 || true)
+    echo "building Release against Qt $qt into $build" >&2
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DORV_BENCH=ON \
+        -DORV_QT_MAJOR=$qt >/dev/null
+    cmake --build "$build" --parallel "$(nproc)" --target orvcontrol bench_mapwatch >/dev/null
+done
+mapwatch=$root/build-bench/bench/bench_mapwatch
+
+workdir=$(mktemp -d)
+chmod 755 "$workdir"
+xvfb="" weston="" sway=""
+cleanup() {
+    kill $xvfb $weston $sway 2>/dev/null || true
+    [ -n "$sway" ] && pkill -u nobody -x sway 2>/dev/null || true
+    rm -rf "$workdir"
+}
+trap cleanup EXIT
+. "$root/scripts/lib/x11.sh"
+start_xvfb "$workdir" 1024x768
+x11_display=$DISPLAY
+unset DISPLAY QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION QT_WAYLAND_DISABLE_WINDOWDECORATION \
+    QT_WAYLAND_CLIENT_BUFFER_INTEGRATION DBUS_SESSION_BUS_ADDRESS WAYLAND_DEBUG
+
+wait_socket() { for _ in $(seq 100); do [ -S "$1" ] && return 0; sleep 0.1; done; return 1; }
+mkdir -m 700 "$workdir/weston"
+XDG_RUNTIME_DIR=$workdir/weston weston --backend=headless-backend.so --use-pixman \
+    --width=1024 --height=768 --no-config --idle-time=0 --socket=bench \
+    --log="$workdir/weston.log" </dev/null >/dev/null 2>&1 &
+weston=$!
+wait_socket "$workdir/weston/bench" || { echo "wayland.sh: weston did not start" >&2; exit 1; }
+displays=(x11 weston)
+if command -v sway >/dev/null; then
+    # sway will not run as root.
+    as_user=()
+    [ "$(id -u)" = 0 ] && as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    mkdir -m 700 "$workdir/sway"
+    [ "$(id -u)" = 0 ] && chown nobody: "$workdir/sway"
+    echo "output HEADLESS-1 resolution 1024x768" >"$workdir/sway.conf"
+    chmod 644 "$workdir/sway.conf"
+    XDG_RUNTIME_DIR=$workdir/sway HOME=$workdir/sway WLR_BACKENDS=headless WLR_RENDERER=pixman \
+        WLR_LIBINPUT_NO_DEVICES=1 "${as_user[@]}" sway -c "$workdir/sway.conf" \
+        >"$workdir/sway.log" 2>&1 &
+    sway=$!
+    if wait_socket "$workdir/sway/wayland-1"; then
+        displays+=(sway)
+    else
+        echo "wayland.sh: sway did not start; measuring without it" >&2
+    fi
+fi
+
+# wayland_run <runtime dir> <socket> <binary>: startup_ms and rss_kb on one line.
+wayland_run() {
+    local fifo=$workdir/fifo line t0 t1 pid
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    t0=$EPOCHREALTIME
+    XDG_RUNTIME_DIR=$1 WAYLAND_DISPLAY=$2 QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client "$3" \
+        2>"$fifo" >/dev/null &
+    pid=$!
+    exec 4<"$fifo"
+    t1=""
+    while IFS= read -r -t 20 line <&4; do
+        [[ $line == *"-> wl_surface@"*".attach("* ]] && { t1=$EPOCHREALTIME; break; }
+    done
+    cat <&4 >/dev/null &
+    exec 4<&-
+    [ -n "$t1" ] || { echo "wayland.sh: $3 showed no window on $2" >&2; kill "$pid"; exit 1; }
+    sleep 1
+    echo "startup_ms $(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.2f", (b - a) * 1000}')" \
+        "rss_kb $(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")"
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+}
+# run <display> <qt>: one measurement, appended to $workdir/<display>-<qt>.
+run() {
+    local binary=$root/build-bench$([ "$2" = 6 ] && echo -qt6 || true)/orvcontrol
+    case $1 in
+        x11) DISPLAY=$x11_display "$mapwatch" -- "$binary" 2>>"$workdir/stderr" |
+            awk '{sub(":", ""); printf "%s %s ", $1, $2} END {print ""}' ;;
+        weston) wayland_run "$workdir/weston" bench "$binary" ;;
+        sway) wayland_run "$workdir/sway" wayland-1 "$binary" ;;
+    esac >>"$workdir/$1-$2"
+}
+
+cases=()
+for d in "${displays[@]}"; do cases+=("$d 5" "$d 6"); done
+echo "${#cases[@]} cases (${displays[*]}; Qt 5 and 6), $runs rounds" >&2
+for c in "${cases[@]}"; do run $c >/dev/null; done # unmeasured: the page cache
+for c in "${cases[@]}"; do : >"$workdir/${c/ /-}"; done
+for round in $(seq 0 $((runs - 1))); do
+    for k in $(seq 0 $((${#cases[@]} - 1))); do
+        run ${cases[$(((round + k) % ${#cases[@]}))]}
+    done
+done
+
+# median <case> <field>
+median() {
+    awk -v name="$2" '{for (i = 1; i < NF; i += 2) if ($i == name) print $(i + 1)}' \
+        "$workdir/$1" | sort -g | awk '{v[++n] = $1} END {if (n % 2) print v[(n + 1) / 2];
+        else print (v[n / 2] + v[n / 2 + 1]) / 2}'
+}
+declare -A rss start
+for c in "${cases[@]}"; do
+    key=${c/ /-}
+    rss[$key]=$(median "$key" rss_kb | awk '{printf "%.1f", $1 / 1024}')
+    start[$key]=$(median "$key" startup_ms | awk '{printf "%.0f", $1}')
+    echo "$key.rss_mib: ${rss[$key]}"
+    echo "$key.startup_ms: ${start[$key]}"
+done
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+for d in "${displays[@]}"; do
+    [ "$d" = x11 ] && continue
+    for qt in 5 6; do echo "$d-$qt.rss_ratio_to_x11: $(ratio "${rss[$d-$qt]}" "${rss[x11-$qt]}")"; done
+done
+[ "${ORV_BENCH_NO_WRITE:-}" = 1 ] && exit 0
+
+row() { # <label> <display>
+    local r5="" r6=""
+    [ "$2" != x11 ] && r5=" ($(ratio "${rss[$2-5]}" "${rss[x11-5]}")×)" r6=" ($(ratio "${rss[$2-6]}" "${rss[x11-6]}")×)"
+    echo "| $1 | ${rss[$2-5]}$r5 | ${start[$2-5]} | ${rss[$2-6]}$r6 | ${start[$2-6]} |"
+}
+block=$workdir/block
+{
+    echo "<!-- wayland results: written by bench/wayland.sh; edit outside this block -->"
+    echo "Measured $(date -u +%F), $(nproc) cores, Linux $(uname -r), Qt $(pkg-config --modversion Qt5Core)" \
+        "and $(pkg-config --modversion Qt6Core), weston $(weston --version | awk '{print $2}')$(
+            [ -n "$sway" ] && echo ", sway $(sway --version | awk '{print $3}')"), Release builds."
+    echo "Medians of $runs interleaved rounds; in brackets, resident memory as a multiple of X11's."
+    echo
+    echo "| Display | Qt 5 resident (MiB) | Qt 5 start-up (ms) | Qt 6 resident (MiB) | Qt 6 start-up (ms) |"
+    echo "| --- | --- | --- | --- | --- |"
+    row "X11 (Xvfb)" x11
+    row "Wayland, frame drawn by Qt (weston, as GNOME)" weston
+    [[ " ${displays[*]} " == *" sway "* ]] && row "Wayland, frame drawn by the compositor (sway, as KDE Plasma)" sway
+    echo "<!-- end of wayland results -->"
+} >"$block"
+out=$root/BENCHMARKS.md
+if grep -q '^<!-- wayland results:' "$out"; then
+    awk -v block="$block" '
+        /^<!-- wayland results:/ { while ((getline line < block) > 0) print line; skip = 1; next }
+        /^<!-- end of wayland results -->/ { skip = 0; next }
+        !skip' "$out" >"$workdir/out"
+else
+    { cat "$out"; echo; echo "## X11 and Wayland, Qt 5 and Qt 6"; echo; cat "$block"; } >"$workdir/out"
+fi
+cat "$workdir/out" >"$out"
+echo "wrote the Wayland results into $out" >&2
