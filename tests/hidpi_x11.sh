@@ -8,11 +8,7 @@ binary=$1
 work=$(mktemp -d)
 xvfb="" app=""
 trap 'kill $app $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    sed 's/^/Xvfb: /' "$work/xvfb.log" >&2 2>/dev/null || true
-    exit 1
-}
+fail() { echo "FAIL: $*" >&2; sed 's/^/Xvfb: /' "$work/xvfb.log" >&2; exit 1; }
 
 . "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/x11.sh"
 start_xvfb "$work" 1280x1024

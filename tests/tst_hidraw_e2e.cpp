@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <csignal>
 #include <mutex>
+#include <numeric>
 
 namespace {
 
@@ -30,10 +31,8 @@ QByteArray status(quint8 code, quint32 payload)
     QByteArray r(1, char(code));
     for (int shift = 24; shift >= 0; shift -= 8)
         r += char(payload >> shift);
-    quint8 sum = 0;
-    for (char c : r)
-        sum += quint8(c);
-    return r + char(sum);
+    return r + char(std::accumulate(r.begin(), r.end(), 0,
+                                    [](int a, char c) { return a + quint8(c); }));
 }
 
 // An ORV as hidapi finds it: a HID device and its hidraw node. The node is a symlink to a

@@ -19,10 +19,7 @@ namespace {
 
 const QList<int> kRequests{0x86, 0x80, 0x90, 0x85, 0x84, 0x81, 0x82, 0x87,
                            0x83, 0x8E, 0x8F, 0x8B, 0x8A, 0x88, 0x89};
-const QPair<int, int> p(int code, int value)
-{
-    return qMakePair(code, value);
-}
+const auto p = [](int code, int value) { return qMakePair(code, value); };
 
 Settings deviceA() // every value differs from the form's placeholders
 {

@@ -20,16 +20,14 @@ fields=$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')
 
 depends=$(dpkg-deb -f "$deb" Depends)
 has_dep() { [[ ", $depends," =~ ,\ "$1"[\ ,] ]]; }
-case $qt in
-    5) qt_libs=(libqt5widgets5 libqt5core5a) qt_test=libqt5test5 wayland=qtwayland5 ;;
-    6) qt_libs=(libqt6widgets6 libqt6core6) qt_test=libqt6test6 wayland=qt6-wayland ;;
-    *) fail "Qt $qt" ;;
-esac
-for pkg in libhidapi-hidraw0 "${qt_libs[@]}" libc6; do
+# Qt 5's core library is libqt5core5a; its Wayland plugin qtwayland5, Qt 6's qt6-wayland.
+core=libqt${qt}core$qt wayland=qt6-wayland
+[ "$qt" = 5 ] && core=libqt5core5a wayland=qtwayland5
+for pkg in libhidapi-hidraw0 "libqt${qt}widgets$qt" "$core" libc6; do
     has_dep "$pkg" || fail "Depends lacks $pkg: $depends"
 done
 # The program must talk to the ORV through hidraw, never the libusb back end or the test doubles.
-for pkg in libhidapi-libusb0 libumockdev0 "$qt_test"; do
+for pkg in libhidapi-libusb0 libumockdev0 "libqt${qt}test$qt"; do
     ! has_dep "$pkg" || fail "Depends names $pkg: $depends"
 done
 recommends=$(dpkg-deb -f "$deb" Recommends)

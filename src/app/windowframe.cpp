@@ -118,6 +118,8 @@ void applyFormFont()
 void applyWindowFrame(QMainWindow &window)
 {
     window.setWindowTitle(QStringLiteral("ORVcontrol v2.4"));
+    // The Wayland app id: compositors match the window with its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("invalid.orv.orvcontrol"));
     QPalette palette = window.palette();
     palette.setBrush(QPalette::All, QPalette::Window,
                      QBrush(QColor(210, 220, 230), Qt::SolidPattern));

@@ -17,5 +17,6 @@ int formLineHeight(const QFont &font);
 // styled by a style sheet do not pick up a font set on their window later.
 void applyFormFont();
 
-// Title and background that the shown window carries over what the form sets.
+// Title, background and desktop file name that the shown window carries over what the form
+// sets.
 void applyWindowFrame(QMainWindow &window);
