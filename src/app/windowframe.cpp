@@ -25,8 +25,9 @@ bool compositorDrawsFrames()
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith("wayland"))
         return false;
-    if (!qEnvironmentVariableIsSet("WAYLAND_DISPLAY") &&
-        !qEnvironmentVariableIsSet("WAYLAND_SOCKET"))
+    // A socket handed over in WAYLAND_SOCKET can be connected once only: it is Qt's.
+    if (!qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
+        qEnvironmentVariableIsSet("WAYLAND_SOCKET"))
         return false;
     wl_display *display = wl_display_connect(nullptr);
     if (!display)
