@@ -41,13 +41,9 @@ x11_display=$DISPLAY
 unset DISPLAY QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION QT_WAYLAND_DISABLE_WINDOWDECORATION \
     QT_WAYLAND_CLIENT_BUFFER_INTEGRATION DBUS_SESSION_BUS_ADDRESS WAYLAND_DEBUG
 
-wait_socket() { for _ in $(seq 100); do [ -S "$1" ] && return 0; sleep 0.1; done; return 1; }
 mkdir -m 700 "$workdir/weston"
-XDG_RUNTIME_DIR=$workdir/weston weston --backend=headless-backend.so --use-pixman \
-    --width=1024 --height=768 --no-config --idle-time=0 --socket=bench \
-    --log="$workdir/weston.log" </dev/null >/dev/null 2>&1 &
-weston=$!
-wait_socket "$workdir/weston/bench" || { echo "wayland.sh: weston did not start" >&2; exit 1; }
+. "$root/scripts/lib/wayland.sh"
+start_weston "$workdir/weston" bench || exit 1
 displays=(x11 weston)
 if command -v sway >/dev/null; then
     # sway will not run as root.
@@ -61,7 +57,8 @@ if command -v sway >/dev/null; then
         WLR_LIBINPUT_NO_DEVICES=1 "${as_user[@]}" sway -c "$workdir/sway.conf" \
         >"$workdir/sway.log" 2>&1 &
     sway=$!
-    if wait_socket "$workdir/sway/wayland-1"; then
+    for _ in $(seq 100); do [ -S "$workdir/sway/wayland-1" ] && break; sleep 0.1; done
+    if [ -S "$workdir/sway/wayland-1" ]; then
         displays+=(sway)
     else
         echo "wayland.sh: sway did not start; measuring without it" >&2

@@ -12,11 +12,8 @@ fail() { echo "FAIL: $*" >&2; tail -n 20 "$work/weston.log" "$work/client.log" >
 
 export XDG_RUNTIME_DIR=$work WAYLAND_DISPLAY=orv-test QT_QPA_PLATFORM=wayland
 unset DISPLAY QT_WAYLAND_DISABLE_WINDOWDECORATION
-# --debug lets weston-screenshooter in; pixman renders without a GPU.
-weston --backend=headless-backend.so --use-pixman --width=1024 --height=768 --no-config \
-    --idle-time=0 --debug --socket=orv-test --log="$work/weston.log" </dev/null >/dev/null 2>&1 &
-weston=$!
-for _ in $(seq 100); do [ -S "$work/orv-test" ] && break; sleep 0.1; done
+. "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib/wayland.sh"
+start_weston "$work" orv-test || fail "no compositor"
 
 log=$work/client.log
 WAYLAND_DEBUG=client "$1" 2>"$log" &

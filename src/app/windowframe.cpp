@@ -57,16 +57,14 @@ void prepareApplication()
     // The window is laid out in pixels; on a high-density screen it would shrink to a stamp.
     // Whole scale factors only: at 1.25 or 1.5 the 1-pixel lines of the form blur and the
     // fixed rectangles round unevenly. Qt 6 always scales but passes fractions through.
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-#endif
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
     // Nothing here draws with OpenGL: without this, Qt 5 makes every window able to host GL
     // children, which on Wayland loads EGL and a GL driver at start-up.
     QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
-    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
-        Qt::HighDpiScaleFactorRoundingPolicy::Round);
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     // Nothing here draws with OpenGL, and loading Qt 5's GLX integration roughly doubles the
     // start-up time and resident memory of a window this small (Qt 6 loads it only on
     // demand). A user's choice still wins.
