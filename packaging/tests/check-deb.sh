@@ -20,30 +20,55 @@ fields=$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')
 
 depends=$(dpkg-deb -f "$deb" Depends)
 has_dep() { [[ ", $depends," =~ ,\ "$1"[\ ,] ]]; }
-# Qt 5's core library is libqt5core5a; its Wayland plugin qtwayland5, Qt 6's qt6-wayland.
-core=libqt${qt}core$qt wayland=qt6-wayland
-[ "$qt" = 5 ] && core=libqt5core5a wayland=qtwayland5
-for pkg in libhidapi-hidraw0 "libqt${qt}widgets$qt" "$core" libc6; do
-    has_dep "$pkg" || fail "Depends lacks $pkg: $depends"
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+exe=$root/usr/bin/orvcontrol
+[[ -x $exe && $(file -b "$exe") == ELF*executable* ]] || fail "$(file -b "$exe") at /usr/bin/orvcontrol"
+
+# Library package names differ between releases (Debian 13 renamed many for 64-bit time_t), so
+# the names come from this system: the packages that ship the libraries the program links.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+owner() { # <soname>: the installed package that ships it
+    local path pkg
+    path=$(ldconfig -p | awk -v so="$1" -v dir="/$multiarch/" '$1 == so && index($NF, dir) {
+        print $NF }' | head -n 1)
+    [ -n "$path" ] || fail "no $1 installed for $multiarch"
+    for path in "$path" "$(realpath "$path")"; do
+        # dpkg knows a library under /lib or /usr/lib, whichever its package ships.
+        for path in "$path" "${path#/usr}" "/usr$path"; do
+            pkg=$(dpkg -S "$path" 2>/dev/null | sed -n 's/^\([^ :,]*\)[:,].*/\1/p' | head -n 1 || true)
+            [ -n "$pkg" ] && { echo "$pkg"; return; }
+        done
+    done
+    fail "no package ships $1"
+}
+needed=$(readelf -d "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
+for so in "libQt${qt}Widgets.so.$qt" libhidapi-hidraw.so.0; do
+    grep -qxF "$so" <<<"$needed" || fail "the program does not link $so: $(echo $needed)"
+done
+# Every library it links must come with the package, among them Qt Widgets and hidapi-hidraw.
+for so in $needed; do
+    pkg=$(owner "$so")
+    has_dep "$pkg" || fail "Depends lacks $pkg, which ships $so: $depends"
 done
 # The program must talk to the ORV through hidraw, never the libusb back end or the test doubles.
-for pkg in libhidapi-libusb0 libumockdev0 "libqt${qt}test$qt"; do
-    ! has_dep "$pkg" || fail "Depends names $pkg: $depends"
+for so in libhidapi-libusb.so.0 libumockdev.so.0 "libQt${qt}Test.so.$qt"; do
+    ! grep -qxF "$so" <<<"$needed" || fail "the program links $so"
+    pkg=$(owner "$so")
+    ! has_dep "$pkg" || fail "Depends names $pkg, which ships $so: $depends"
 done
+wayland=qt6-wayland
+[ "$qt" = 5 ] && wayland=qtwayland5
 recommends=$(dpkg-deb -f "$deb" Recommends)
 [ "$recommends" = "$wayland" ] || fail "Recommends '$recommends', not the Wayland plugin $wayland"
 
 stray=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | awk '!/\/$/ && (!/^\.\/usr\// || /^\.\/usr\/local\//)')
 [ -z "$stray" ] || fail "installed outside /usr, or under /usr/local: $stray"
-root=$work/root
-dpkg-deb -x "$deb" "$root"
 for path in usr/bin/orvcontrol usr/lib/udev/rules.d/70-orvcontrol.rules \
     "usr/share/applications/$app_id.desktop" "usr/share/metainfo/$app_id.metainfo.xml" \
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/"$app_id.png"; do
     [ -f "$root/$path" ] || fail "/$path is not in the package"
 done
-exe=$root/usr/bin/orvcontrol
-[[ -x $exe && $(file -b "$exe") == ELF*executable* ]] || fail "$(file -b "$exe") at /usr/bin/orvcontrol"
 # The build tree's run path must not survive into the installed program.
 [[ $(readelf -d "$exe") != *"$build"* ]] || fail "/usr/bin/orvcontrol keeps a run path to $build"
 echo "PASS: $debs (Depends: $depends)"
