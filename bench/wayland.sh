@@ -77,7 +77,8 @@ wayland_run() {
     exec 4<"$fifo"
     t1=""
     while IFS= read -r -t 20 line <&4; do
-        [[ $line == *"-> wl_surface@"*".attach("* ]] && { t1=$EPOCHREALTIME; break; }
+        # wl_surface@N up to libwayland 1.22, wl_surface#N from 1.23 on
+        [[ $line == *"-> wl_surface"[@#]*".attach("* ]] && { t1=$EPOCHREALTIME; break; }
     done
     cat <&4 >/dev/null &
     exec 4<&-
