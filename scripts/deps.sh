@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing ORVcontrol need.
+# Installs the Debian packages (12, 13 or testing) that building, running and testing ORVcontrol need.
 # Usage: scripts/deps.sh [build|test|qt6|package|screenshot|bench|sanitize|fuzz|valgrind|fresh-root]...
 #        (default: build; qt6 adds what the Qt 6 build needs beside it)
 # Safe to run again: it only calls apt-get when a package is missing.
@@ -15,9 +15,9 @@ package=(dpkg-dev file)
 screenshot=(xvfb xauth x11-apps imagemagick xdotool)
 bench=(xvfb libxcb1-dev)
 sanitize=(libasan8 libubsan1 libtsan2)
-fuzz=(clang libclang-rt-14-dev)
+fuzz=(clang libclang-rt-dev)
 valgrind=(valgrind)
-fresh_root=(debootstrap xvfb xauth xdotool imagemagick)
+fresh_root=(debootstrap proot xvfb xauth xdotool imagemagick)
 
 wanted=("${build[@]}")
 for set in "$@"; do

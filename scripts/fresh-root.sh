@@ -1,122 +1,266 @@
 #!/usr/bin/env bash
-# Tries the README's commands as a newcomer would: in a fresh minimal Debian 12 root, as root
-# with a clean environment (C locale, no sudo), and looks at the windows from outside.
-#   1. scripts/run.sh --demo   the window maps at 400x370 and its status bar turns green;
-#   2. scripts/run.sh          the window maps with the red bar;
-#   3. scripts/test.sh         passes;
-#   4. scripts/install.sh --deb  installs the program.
-# Prints how long apt, the build and the tests took in each. Needs root (chroot, mounts).
+# Tries the README's commands as a newcomer would, on fresh minimal Debian roots: as root with a
+# clean environment (C locale, no sudo), looking at the windows from outside. In each root:
+#   1. scripts/run.sh --demo      the window maps at 400x370 and its status bar turns green;
+#   2. scripts/run.sh             the window maps with the red bar;
+#   3. scripts/test.sh, then scripts/test.sh --qt6   pass, with no test skipped;
+#   4. scripts/install.sh --deb   installs the program.
+# Prints how long debootstrap, apt, the build and the tests took.
 #
-# Usage: scripts/fresh-root.sh [checkout]   (default: this one; its tracked files are copied)
-# The debootstrapped base is kept in $ORV_FRESH_CACHE (default /var/cache/orvcontrol/fresh-root)
-# and reused; delete it to start from nothing. Screenshots and logs go to build-fresh-root/.
+# Usage: scripts/fresh-root.sh [--route chroot|proot] [--checkout DIR] [RELEASE]...
+#   RELEASE: 12 (bookworm), 13 (trixie) or testing; default: all three, in that order.
+#   Routes: chroot, in private mount and PID namespaces (needs CAP_SYS_ADMIN and CAP_SYS_CHROOT);
+#   proot, through ptrace, where those are refused. The first that works is taken, and named.
+# Exits 77, with the reason in one line, when no route works here.
+# Bases are kept in $ORV_FRESH_CACHE (default /var/cache/orvcontrol/fresh-root)/<suite>/base;
+# delete one to start from nothing. Screenshots and logs go to build-fresh-root/<suite>/.
 set -euo pipefail
+
+# Set before anything runs: a signal at any point ends the run through the one clean-up.
+work="" xvfb="" unshared="" route="" base_tmp=""
+children=()
+on_signal() { # <exit status>
+    trap '' INT TERM HUP
+    exit "$1"
+}
+trap 'on_signal 130' INT
+trap 'on_signal 143' TERM
+trap 'on_signal 129' HUP
+trap cleanup EXIT
+
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-src=$(cd "${1:-$here}" && pwd)
 cache=${ORV_FRESH_CACHE:-/var/cache/orvcontrol/fresh-root}
-out=$here/build-fresh-root
+me=fresh-root.sh
+say() { echo "$me: $*" >&2; }
 
-# 77: this machine cannot do it at all (not root, or no mount namespaces).
-[ "$(id -u)" -eq 0 ] || { echo "fresh-root.sh: needs root (debootstrap, chroot, mounts)" >&2; exit 77; }
-unshare --mount true 2>/dev/null || { echo "fresh-root.sh: no private mount namespace here" >&2; exit 77; }
-# Every mount below lives in a private namespace: none can leak to the host, even on a crash.
-if [ -z "${ORV_FRESH_NS:-}" ]; then
-    "$here/scripts/deps.sh" fresh-root
-    exec env ORV_FRESH_NS=1 unshare --mount --propagation private "$0" "$@"
-fi
-
-# The host's own mirror and apt settings: the root reaches the archive as this machine does.
-mirror() {
-    local uri
-    uri=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-    [ -n "$uri" ] || uri=$(awk '$1 == "deb" {for (i = 2; i <= NF; i++) if ($i ~ /:\/\//) {print $i; exit}}' \
-        /etc/apt/sources.list 2>/dev/null || true)
-    [ -n "$uri" ] || { echo "fresh-root.sh: no Debian mirror in /etc/apt" >&2; return 1; }
-    echo "$uri"
-}
-copy_apt_sources() { # <root>
-    rm -f "$1/etc/apt/sources.list"
-    cp /etc/apt/sources.list "$1/etc/apt/" 2>/dev/null || true
-    cp /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list "$1/etc/apt/sources.list.d/" \
-        2>/dev/null || true
-    # Only settings about reaching the archive (proxies, snapshot dates), nothing else.
-    grep -l '^[^/#]*Acquire::' /etc/apt/apt.conf.d/* 2>/dev/null |
-        xargs -r cp -t "$1/etc/apt/apt.conf.d/"
-    cp /etc/resolv.conf "$1/etc/resolv.conf"
+# bg <command>...: runs it in the background and waits for it, so that a signal is acted on at
+# once rather than when the command ends.
+bg() {
+    "$@" &
+    local pid=$! rc=0
+    children+=("$pid")
+    wait "$pid" || rc=$?
+    return "$rc"
 }
 
-if [ ! -e "$cache/base/etc/debian_version" ]; then
-    echo "== debootstrap --variant=minbase bookworm (cached in $cache)"
-    rm -rf "$cache/base.new"
-    mkdir -p "$cache"
-    t0=$SECONDS
-    debootstrap --variant=minbase bookworm "$cache/base.new" "$(mirror)" >"$cache/debootstrap.log" 2>&1 ||
-        { tail -n 30 "$cache/debootstrap.log"; exit 1; }
-    mv "$cache/base.new" "$cache/base"
-    echo "debootstrap: $((SECONDS - t0)) s"
-fi
-
-work=$(mktemp -d /var/tmp/orv-fresh.XXXXXX)
-root=$work/root
-xvfb=""
-rm -rf "$out"
-mkdir -p "$out"
-
-# Every process whose root is the fresh root: what a command left running there.
+# Processes started inside the root. chroot route: every process of our PID namespace whose
+# root is not ours (a deeper chroot included). proot route: every process running proot's
+# loader, which lives in the work folder.
 root_pids() {
-    local p
+    local p link
     for p in /proc/[0-9]*; do
-        [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ] && echo "${p#/proc/}"
+        case $route in
+        chroot) link=$(readlink "$p/root" 2>/dev/null) || continue
+            [ "$link" != / ] && echo "${p#/proc/}" ;;
+        proot) link=$(readlink "$p/exe" 2>/dev/null) || continue
+            [[ $link == "$work/"* ]] && echo "${p#/proc/}" ;;
+        esac
     done
     return 0
 }
 stop_root_processes() {
-    local pids
+    local pids sig
     for sig in TERM KILL; do
         pids=$(root_pids)
         [ -z "$pids" ] && return 0
         kill -s "$sig" $pids 2>/dev/null || true
         for _ in $(seq 50); do [ -z "$(root_pids)" ] && return 0; sleep 0.1; done
     done
+    [ -z "$(root_pids)" ] || say "processes of the root survived SIGKILL: $(root_pids | tr '\n' ' ')"
 }
-teardown() {
-    stop_root_processes
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    umount -R "$root" 2>/dev/null || true
-    if grep -q " $root" /proc/self/mounts; then
-        echo "fresh-root.sh: still mounted under $root; left $work in place" >&2
+
+# mounted_under <dir>: whether this mount namespace has anything mounted at or below <dir>.
+mounted_under() {
+    local dir
+    dir=$(realpath "$1")
+    awk -v d="$dir" '{ gsub(/\\040/, " ", $5) } $5 == d || index($5, d "/") == 1 { f = 1 } END { exit !f }' \
+        /proc/self/mountinfo
+}
+
+cleanup() {
+    local rc=$?
+    trap '' INT TERM HUP # a second signal must not cut the clean-up short
+    if [ -n "$unshared" ]; then
+        # The namespace's first process cleans up inside; when it ends, the kernel ends every
+        # process left there and the mounts go with the namespace.
+        pkill -TERM -P "$unshared" 2>/dev/null || true
+        wait "$unshared" 2>/dev/null || true
+    fi
+    # On the host's side of the chroot route the namespace has done this; looking there
+    # would find other people's chroots.
+    [ "$route" = proot ] || [ -n "${ORV_FRESH_INNER:-}" ] && stop_root_processes
+    [ -n "$xvfb" ] && { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true; }
+    [ ${#children[@]} -gt 0 ] && { kill "${children[@]}" 2>/dev/null; wait 2>/dev/null || true; }
+    [ -z "$base_tmp" ] || rm -rf --one-file-system "$base_tmp"
+    if [ -n "$work" ] && [ -d "$work" ] && [ -z "${ORV_FRESH_INNER:-}" ]; then
+        if mounted_under "$work"; then
+            say "something is still mounted under $work; left it in place"
+        else
+            rm -rf --one-file-system "$work"
+        fi
+    fi
+    exit "$rc"
+}
+
+# --- What a release is -------------------------------------------------------------------
+
+# release <name>: sets suite, the suites of the sources list, and whether its Release files
+# expire (testing's do, and a mirror snapshot outlives them).
+release() {
+    expires=no
+    case $1 in
+    12 | bookworm) suite=bookworm suites="bookworm bookworm-updates" security=yes ;;
+    13 | trixie) suite=trixie suites="trixie trixie-updates" security=yes ;;
+    testing) suite=testing suites=testing security=no expires=yes ;;
+    *) say "unknown release '$1' (12, 13 or testing)"; exit 2 ;;
+    esac
+}
+
+# debian_uri [security]: the URI of this machine's Debian entry (the archive, or with
+# "security" the security archive), from its apt sources: the entry for this release's own
+# suite, never another vendor's, which signs with its own key.
+debian_uri() {
+    local codename want
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ -n "$codename" ] || { say "this machine's /etc/os-release names no Debian release"; return 1; }
+    want=$codename${1:+-$1}
+    {
+        cat /etc/apt/sources.list.d/*.sources 2>/dev/null || true
+        echo
+        # One-line entries, rewritten as deb822 stanzas.
+        sed -n 's/^[[:space:]]*deb[[:space:]]\+\(\[\([^]]*\)\][[:space:]]\+\)\?\([^[:space:]]\+\)[[:space:]]\+\([^[:space:]]\+\).*/Types: deb\nURIs: \3\nSuites: \4\nOptions: \2\n/p' \
+            /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true
+    } | awk -v want="$want" '
+        function flush() {
+            if (deb && !disabled && !foreign && uri != "" && (" " suites " ") ~ (" " want " ")) { print uri; found = 1; exit }
+            deb = disabled = foreign = 0; uri = suites = ""
+        }
+        /^[[:space:]]*$/ { flush(); next }
+        /^#/ { next }
+        tolower($1) == "types:" && / deb( |$)/ { deb = 1 }
+        tolower($1) == "enabled:" && tolower($2) == "no" { disabled = 1 }
+        tolower($1) == "uris:" { uri = $2 }
+        tolower($1) == "suites:" { $1 = ""; suites = $0 }
+        tolower($0) ~ /^(signed-by:|options:.*signed-by=)/ && !/debian-archive-keyring/ && !/^[Oo]ptions:[[:space:]]*$/ { foreign = 1 }
+        END { if (!found) flush() }'
+}
+
+# apt_access: the settings this machine reaches the archive with (proxies, snapshot dates), as
+# apt itself reads them, and nothing else.
+apt_access() {
+    apt-config dump 2>/dev/null |
+        grep -E '^Acquire::((https?|ftp)::Proxy|Check-Valid-Until|Check-Date|Retries)( |::)' || true
+}
+
+# --- The base, cached per suite --------------------------------------------------------------
+
+ensure_base() {
+    local dir=$cache/$suite script="" t0=$SECONDS
+    mkdir -p "$dir"
+    exec 8>"$dir/lock"
+    flock 8 # one debootstrap per suite at a time; the others wait and reuse it
+    if [ ! -e "$dir/base/etc/debian_version" ]; then
+        # A release this debootstrap has no script for is made like sid, the newest it knows.
+        [ -e "/usr/share/debootstrap/scripts/$suite" ] || script=/usr/share/debootstrap/scripts/sid
+        base_tmp=$(mktemp -d "$dir/base.new.XXXXXX")
+        echo "== debootstrap --variant=minbase $suite ($route; cached in $dir)"
+        if ! bootstrap "$base_tmp" "$script" >"$dir/debootstrap.log" 2>&1; then
+            tail -n 30 "$dir/debootstrap.log"
+            say "debootstrap of $suite failed (log: $dir/debootstrap.log)"
+            exit 1
+        fi
+        rm -rf --one-file-system "$dir/base"
+        mv "$base_tmp" "$dir/base"
+        base_tmp=""
+        echo "debootstrap: $((SECONDS - t0)) s"
+    fi
+    exec 8>&-
+}
+bootstrap() { # <target> <script or "">
+    local mirror
+    mirror=$(debian_uri)
+    [ -n "$mirror" ] || { say "no Debian entry in this machine's apt sources"; return 1; }
+    if [ "$route" = chroot ]; then
+        # debootstrap mounts /proc and /sys in its target: in a namespace of its own, an
+        # interrupted run leaves none of them behind.
+        bg unshare --mount --pid --fork --kill-child --propagation private \
+            debootstrap --variant=minbase "$suite" "$1" "$mirror" $2
     else
-        rm -rf --one-file-system "$work"
+        # proot cannot stand in for the chroot of debootstrap's second stage: run it inside.
+        PROOT_TMP_DIR=$work/proot bg proot -0 debootstrap --foreign --variant=minbase "$suite" "$1" "$mirror" $2 &&
+            PROOT_TMP_DIR=$work/proot bg proot -0 -r "$1" -b /dev -b /proc -b /sys -w / /usr/bin/env -i \
+                PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBOOTSTRAP_DIR=/debootstrap \
+                /debootstrap/debootstrap --second-stage
     fi
 }
-trap teardown EXIT
-trap 'exit 143' TERM INT HUP
 
-cp -a "$cache/base" "$root"
-copy_apt_sources "$root"
-mkdir -p "$root/root/orvcontrol"
-git -C "$src" ls-files -z --cached --others --exclude-standard | (cd "$src" && tar --null -T - -cf -) | tar -xf - -C "$root/root/orvcontrol"
-echo "== checkout $(git -C "$src" describe --always --dirty) copied into a fresh root"
+# prepare <root>: the base copied, with apt set up as a newcomer's install would be, and the
+# checkout copied in.
+prepare() {
+    local root=$1 mirror sec="" s
+    cp -a "$cache/$suite/base" "$root"
+    mirror=$(debian_uri)
+    [ "$security" = yes ] && sec=$(debian_uri security)
+    rm -f "$root"/etc/apt/sources.list.d/* "$root/etc/apt/sources.list"
+    {
+        echo "deb $mirror $suites main"
+        [ -z "$sec" ] || echo "deb $sec $suite-security main"
+    } >"$root/etc/apt/sources.list"
+    {
+        apt_access
+        [ "$expires" = no ] || echo 'Acquire::Check-Valid-Until "false";'
+    } >"$root/etc/apt/apt.conf.d/50host-access"
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    mkdir -p "$root/root/orvcontrol"
+    git -c safe.directory="$checkout" -C "$checkout" ls-files -z --cached --others --exclude-standard |
+        (cd "$checkout" && tar --null -T - -cf -) | tar -xf - -C "$root/root/orvcontrol"
+    for s in "scripts/run.sh --demo" "scripts/run.sh" "scripts/test.sh" "scripts/install.sh --deb"; do
+        grep -qF "$s" "$root/root/orvcontrol/README.md" || { say "the README no longer says $s"; exit 1; }
+    done
+}
 
-# A mount point of its own, so that a test inside may unshare its mounts too.
-mount --bind "$root" "$root"
-mount -t proc proc "$root/proc"
-mount -t sysfs sysfs "$root/sys"
-mount --bind /dev "$root/dev"
-mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
-mount --bind "$root/dev/pts/ptmx" "$root/dev/ptmx"
+# --- Running in the root ---------------------------------------------------------------------
 
+# chroot route: a private /dev with the usual nodes (a file made there stays there), /sys read
+# only, /proc of our PID namespace, the X server's socket folder.
+mount_root() {
+    local root=$1 node
+    mount --bind "$root" "$root" # a mount point, so that a test inside may unshare its mounts
+    mount -t proc -o nosuid,nodev,noexec proc "$root/proc"
+    mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$root/sys"
+    mount -t tmpfs -o nosuid,mode=0755 dev "$root/dev"
+    for node in null zero full random urandom tty; do
+        touch "$root/dev/$node"
+        mount --bind "/dev/$node" "$root/dev/$node"
+    done
+    mkdir "$root/dev/pts" "$root/dev/shm"
+    mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
+    ln -s pts/ptmx "$root/dev/ptmx"
+    mount -t tmpfs -o nosuid,nodev shm "$root/dev/shm"
+    ln -s /proc/self/fd "$root/dev/fd"
+    # The X server's sockets in a folder of this namespace alone.
+    mkdir -p /tmp/.X11-unix "$root/tmp/.X11-unix"
+    mount -t tmpfs -o mode=1777 x11 /tmp/.X11-unix
+    mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+}
+
+# inside <log> <command line>: runs it in the root as a newcomer's login shell would; the
+# output, stamped, goes to <log>.
+inside() {
+    local log=$1 env
+    shift
+    env=(/usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY}
+        bash -c "cd /root/orvcontrol && $*")
+    if [ "$route" = chroot ]; then
+        chroot "$root" "${env[@]}"
+    else
+        PROOT_TMP_DIR=$work/proot proot -0 -r "$root" -b /proc -b /sys -b /dev/null -b /dev/zero \
+            -b /dev/full -b /dev/random -b /dev/urandom -b /dev/tty -b /dev/pts -b /dev/ptmx \
+            -b "$work/shm:/dev/shm" -b /tmp/.X11-unix -w / "${env[@]}"
+    fi </dev/null 2>&1 | stamp >"$log"
+}
 # Prefixes each line with the seconds since the epoch, for the phase times.
 stamp() { while IFS= read -r line; do printf '%s %s\n' "$EPOCHREALTIME" "$line"; done; }
-# inside <log> <command line>: runs it in the root as a newcomer's login shell would, in a
-# session of its own; the output, stamped, goes to <log>.
-inside() {
-    local log=$1
-    shift
-    setsid chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-        TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY} bash -c "cd /root/orvcontrol && $*" </dev/null 2>&1 |
-        stamp >"$log"
-}
 # phases <log> <start> <end marker> <last phase>: apt, build and the last phase, split at
 # build.sh's first line and at <end marker> (the program's start, or ctest's first line).
 phases() {
@@ -132,8 +276,31 @@ phases() {
 fail() { # <log> <message>
     echo "--- last lines of the output:"
     tail -n 40 "$1" | cut -d' ' -f2-
-    echo "FAIL: $2" >&2
+    say "FAIL ($suite): $2"
     exit 1
+}
+
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten local -noreset \
+        3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb=$!
+    for _ in $(seq 100); do
+        [ -s "$work/display" ] && break
+        kill -0 "$xvfb" 2>/dev/null || break
+        sleep 0.1
+    done
+    if ! [ -s "$work/display" ] || ! kill -0 "$xvfb" 2>/dev/null; then
+        cat "$work/xvfb.log" >&2
+        say "Xvfb did not start"
+        exit 1
+    fi
+    export DISPLAY=":$(cat "$work/display")"
+}
+stop_xvfb() {
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+    xvfb=""
+    unset DISPLAY
 }
 
 # find_window <pattern>: the id of the visible window whose title matches, or nothing.
@@ -157,8 +324,9 @@ bar_share() {
 window_run() {
     local name=$1 cmd=$2 title=$3 colour=$4 log=$out/$1.log t0=$EPOCHREALTIME win="" size share=0
     echo "== $cmd"
-    inside "$log" "$cmd" 2>/dev/null &
+    inside "$log" "$cmd" &
     local runner=$!
+    children+=("$runner")
     for _ in $(seq 1800); do
         win=$(find_window "$title")
         [ -n "$win" ] && break
@@ -182,34 +350,108 @@ window_run() {
     for _ in $(seq 50); do [ -z "$(find_window "$title")" ] && break; sleep 0.1; done
 }
 
-for cmd in "scripts/run.sh --demo" "scripts/run.sh" "scripts/test.sh" "scripts/install.sh --deb"; do
-    grep -qF "$cmd" "$root/root/orvcontrol/README.md" || { echo "FAIL: the README no longer says $cmd" >&2; exit 1; }
-done
+# suite_run <name> <command>: the command passes, and skips no test.
+suite_run() {
+    local log=$out/$1.log t0=$EPOCHREALTIME
+    echo "== $2"
+    bg inside "$log" "$2" || fail "$log" "$2 failed"
+    grep -E 'tests passed|Total Test time' "$log" | cut -d' ' -f2-
+    ! grep -q '\*\*\*Skipped' "$log" || fail "$log" "$2 skipped tests: $(grep -o '[A-Za-z0-9_]* \.*\*\*\*Skipped' "$log" | tr '\n' ' ')"
+    echo "$2: $(phases "$log" "$t0" "Test project" tests)"
+}
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
-mkdir -p "$root/tmp/.X11-unix"
-mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+# try_root: every check, in one fresh root of $suite.
+try_root() {
+    root=$work/root
+    out=$here/build-fresh-root/$suite
+    rm -rf "$out"
+    mkdir -p "$out" "$work/shm"
+    prepare "$root"
+    echo "== $suite: checkout $(git -c safe.directory="$checkout" -C "$checkout" describe --always --dirty) copied into a fresh root ($route)"
+    [ "$route" = proot ] || mount_root "$root"
 
-window_run demo "scripts/run.sh --demo" 'ORVcontrol.*simulation' 'rgb(30,200,40)'
-window_run nodevice "scripts/run.sh" '^ORVcontrol v[0-9.]*$' 'rgb(200,20,20)'
+    start_xvfb
+    window_run demo "scripts/run.sh --demo" 'ORVcontrol.*simulation' 'rgb(30,200,40)'
+    window_run nodevice "scripts/run.sh" '^ORVcontrol v[0-9.]*$' 'rgb(200,20,20)'
+    stop_xvfb # the suite starts X servers of its own
+    suite_run test "scripts/test.sh"
+    suite_run test-qt6 "scripts/test.sh --qt6"
+    echo "== scripts/install.sh --deb"
+    bg inside "$out/install.log" "scripts/install.sh --deb" || fail "$out/install.log" "scripts/install.sh --deb failed"
+    [ -x "$root/usr/bin/orvcontrol" ] || fail "$out/install.log" "the package put no /usr/bin/orvcontrol in place"
+    echo "PASS: the README's commands work on a fresh $suite root ($route)"
+}
 
-# The suite starts X servers of its own.
-umount "$root/tmp/.X11-unix"
-kill "$xvfb"
-xvfb=""
-unset DISPLAY
+# --- The namespace's side of the chroot route ----------------------------------------------
 
-echo "== scripts/test.sh"
-t0=$EPOCHREALTIME
-if ! inside "$out/test.log" scripts/test.sh; then
-    fail "$out/test.log" "scripts/test.sh failed"
+if [ "${1:-}" = --inner ]; then
+    # <outer mount namespace> <release> <work> <checkout>. Only where the namespaces are
+    # really new: it mounts, and must never do so on the host.
+    [ "$$" = 1 ] && [ "$(readlink /proc/self/ns/mnt)" != "$2" ] ||
+        { say "--inner runs only as the first process of new PID and mount namespaces"; exit 2; }
+    ORV_FRESH_INNER=1 route=chroot
+    release "$3"
+    work=$4 checkout=$5
+    try_root
+    exit 0
 fi
-grep -E 'tests passed|Total Test time' "$out/test.log" | cut -d' ' -f2-
-echo "scripts/test.sh: $(phases "$out/test.log" "$t0" "Test project" tests)"
-echo "== scripts/install.sh --deb"
-inside "$out/install.log" "scripts/install.sh --deb" || fail "$out/install.log" "scripts/install.sh --deb failed"
-[ -x "$root/usr/bin/orvcontrol" ] || fail "$out/install.log" "the package put no /usr/bin/orvcontrol in place"
-echo "PASS: the README's commands work on a fresh Debian 12 root"
+
+# --- The host's side -----------------------------------------------------------------------
+
+checkout=$here forced="" releases=()
+while [ $# -gt 0 ]; do
+    case $1 in
+    --route) forced=${2:-}; shift ;;
+    --checkout) checkout=$(cd "${2:?}" && pwd); shift ;;
+    -h | --help) sed -n '2,17p' "$0"; exit 0 ;;
+    *) releases+=("$1") ;;
+    esac
+    shift
+done
+[ ${#releases[@]} -gt 0 ] || releases=(12 13 testing)
+for r in "${releases[@]}"; do release "$r"; done # unknown names fail before any work
+
+[ "$(id -u)" -eq 0 ] || { say "no route: needs root (debootstrap, apt in the root)"; exit 77; }
+"$here/scripts/deps.sh" fresh-root
+
+can_chroot() { unshare --mount --pid --fork --propagation private chroot / true 2>/dev/null; }
+can_proot() { proot -0 true 2>/dev/null; }
+case $forced in
+"") if can_chroot; then route=chroot
+    elif can_proot; then route=proot
+    else
+        say "no route: namespaces or chroot refused (no CAP_SYS_ADMIN/CAP_SYS_CHROOT), and ptrace too (proot)"
+        exit 77
+    fi ;;
+chroot) can_chroot || { say "no route: the chroot route was asked for, but namespaces or chroot are refused"; exit 77; }
+    route=chroot ;;
+proot) can_proot || { say "no route: the proot route was asked for, but ptrace is refused"; exit 77; }
+    route=proot ;;
+*) say "unknown route '$forced' (chroot or proot)"; exit 2 ;;
+esac
+echo "== $me: route $route, releases ${releases[*]}"
+
+for r in "${releases[@]}"; do
+    release "$r"
+    # Runs at once get a work folder each, and wait for each other's debootstrap; only one at a
+    # time may write a release's screenshots and logs.
+    mkdir -p "$here/build-fresh-root"
+    exec 9>"$here/build-fresh-root/$suite.lock"
+    flock -n 9 || { say "another run is trying $suite (build-fresh-root/$suite/)"; exit 1; }
+    work=$(mktemp -d /var/tmp/orv-fresh.XXXXXX)
+    mkdir "$work/proot"
+    ensure_base
+    if [ "$route" = chroot ]; then
+        unshare --mount --pid --fork --mount-proc --propagation private --kill-child=TERM \
+            "$here/scripts/fresh-root.sh" --inner "$(readlink /proc/self/ns/mnt)" "$r" "$work" "$checkout" &
+        unshared=$!
+        wait "$unshared" || exit
+        unshared=""
+    else
+        try_root
+        stop_root_processes
+    fi
+    mounted_under "$work" && { say "something is still mounted under $work; left it in place"; exit 1; }
+    rm -rf --one-file-system "$work"
+    work=""
+done

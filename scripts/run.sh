@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine, builds ORVcontrol and starts it.
+# Sets up a Debian machine (12, 13 or testing), builds ORVcontrol and starts it.
 # With --demo it starts orvcontrol-demo instead: the same program with a simulated ORV.
 # With --qt6, the Qt 6 build.
 set -euo pipefail

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up a Debian 12 machine, builds ORVcontrol with its tests and runs the whole suite.
+# Sets up a Debian machine (12, 13 or testing), builds ORVcontrol with its tests and runs the whole suite.
 # With --qt6, the Qt 6 build (in build-qt6/).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
