@@ -15,17 +15,22 @@ desktop=$usr/share/applications/$app_id.desktop
 
 # desktop-file-validate exits 0 on mere warnings; those count here too.
 out=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$out" ] || fail "desktop-file-validate: $out"
-# appstreamcli exits 0 on warnings too, and its text report changed with 1.0; its YAML report
-# gives every issue a severity from 0.16 to 1.2. Warnings and errors fail, infos and pedantic
-# hints pass (the validator does not know the .invalid TLD of the id: an info).
+# A warning fails whatever the validator's exit status says, and its text report changed with
+# 1.0. Its YAML report names every issue's severity: in block style up to 1.0 (- tag: x / severity: y), in
+# flow style from 1.2 on ("tag": "x", "severity": "y"). Warnings and errors fail; infos and
+# pedantic hints pass (the validator does not know the .invalid TLD of the id: an info).
 appstream() { # <validate|validate-tree> <path>
     local out bad
     out=$(appstreamcli "$1" --no-net --format yaml "$2" 2>&1) || fail "appstreamcli $1: $out"
-    bad=$(awk '/^- tag: / { tag = $3 }
-        /^  severity: / { n++; if ($2 !~ /^(error|warning|info|pedantic)$/) print "unknown severity " $2
-            else if ($2 ~ /^(error|warning)$/) print $2 " " tag }
-        /^- tag: / { t++ }
-        END { if (n != t) print "an issue without a severity"; if (!NR) print "no report" }' <<<"$out")
+    bad=$(awk '{ line = $0; sub(/^[[:space:]]*(- )?/, "", line); gsub(/"/, "", line)
+                 sub(/,$/, "", line) }
+        line ~ /^tag: / { t++; tag = substr(line, 6) }
+        line ~ /^severity: / { n++; sev = substr(line, 11)
+            if (sev !~ /^(error|warning|info|pedantic)$/) print "unknown severity " sev
+            else if (sev ~ /^(error|warning)$/) print sev " " tag }
+        line ~ /^Passed: / { passed = substr(line, 9) }
+        END { if (n != t) print "an issue without a severity"
+              if (passed != "yes") print "passed: " passed }' <<<"$out")
     [ -z "$bad" ] || fail "appstreamcli $1: $(tr '\n' ';' <<<"$bad")"$'\n'"$out"
 }
 appstream validate "$usr/share/metainfo/$app_id.metainfo.xml"
