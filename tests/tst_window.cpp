@@ -4,6 +4,7 @@
 #include "windowframe.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
@@ -103,6 +104,9 @@ private slots:
     // every value at its longest must still show whole. Also run at twice the pixel density.
     void form()
     {
+        const auto fits = [](QWidget *w, const QString &text, int margins = 0) {
+            return w->fontMetrics().horizontalAdvance(text) <= w->contentsRect().width() + margins;
+        };
         Session s({}, 2, 7, false);
         MainWindow &window = *s.window;
         auto *tabs = s.w<QTabWidget>("tabWidget");
@@ -135,13 +139,22 @@ private slots:
                 else if (qobject_cast<QLabel *>(w) || qobject_cast<QAbstractSpinBox *>(w) ||
                          qobject_cast<QPushButton *>(w))
                     QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+                // The lowest and highest value, whole in the text field (2-pixel margins).
+                if (auto *spin = qobject_cast<QSpinBox *>(w)) {
+                    const QSignalBlocker quiet(spin);
+                    for (int value : {spin->minimum(), spin->maximum()}) {
+                        spin->setValue(value);
+                        QVERIFY2(fits(spin->findChild<QLineEdit *>(), spin->text(), -4),
+                                 qPrintable(spin->objectName()));
+                    }
+                }
             }
         }
         for (QLabel *cell : s.labels())
             for (QString text : {"ORV non détecté", "Firmware v99.99", "Niv. batt.: 255"})
-                QVERIFY2(cell->fontMetrics().horizontalAdvance(text) <=
-                             cell->contentsRect().width(),
-                         qPrintable(text));
+                QVERIFY2(fits(cell, text), qPrintable(text));
+        for (QString text : {"Attente pose 9999/9999", "Pose 9999/9999 en cours"})
+            QVERIFY2(fits(s.w<QLabel>("labelInter"), text), qPrintable(text));
     }
 
     void connectionDisplay()

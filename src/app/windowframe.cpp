@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPalette>
+#include <QStyleOptionSpinBox>
 #include <QtMath>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
@@ -123,4 +125,32 @@ void applyWindowFrame(QMainWindow &window)
     palette.setBrush(QPalette::All, QPalette::Window,
                      QBrush(QColor(210, 220, 230), Qt::SolidPattern));
     window.setPalette(palette);
+}
+
+QSize FormSpinBox::sizeHint() const
+{
+    ensurePolished();
+    // The text as QAbstractSpinBox measures it, with room for the cursor.
+    const QFontMetrics metrics = fontMetrics();
+    int width = metrics.horizontalAdvance(specialValueText());
+    for (int value : {minimum(), maximum()})
+        width = qMax(width, metrics.horizontalAdvance(textFromValue(value).left(18) + prefix() +
+                                                      suffix() + QLatin1Char(' ')));
+    // The frame as the style sheet draws it: where the text field starts.
+    QStyleOptionSpinBox option;
+    initStyleOption(&option);
+    const QPoint frame =
+        style()
+            ->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxEditField, this)
+            .topLeft() -
+        option.rect.topLeft();
+    const int buttons = buttonSymbols() == NoButtons ? 0 : 16;
+    return QSize(width + 2 + buttons + 2 * frame.x(),
+                 lineEdit()->sizeHint().height() + 2 * frame.y());
+}
+
+QSize FormSpinBox::minimumSizeHint() const
+{
+    // Qt's own minimum, less what its hint adds over the one above.
+    return QSpinBox::minimumSizeHint() - (QSpinBox::sizeHint() - sizeHint());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSpinBox>
+
 class QFont;
 class QMainWindow;
 
@@ -20,3 +22,14 @@ void applyFormFont();
 // Title, background and desktop file name that the shown window carries over what the form
 // sets.
 void applyWindowFrame(QMainWindow &window);
+
+// The form's spin boxes, sized as Qt 5 and Qt 6.4 size a spin box under a style sheet: its widest
+// text, 16 pixels for the buttons and its frame. Qt 6.8 adds the frame twice and Qt 6.11 the
+// buttons twice, and the inflated hints crowd the labels beside them out of their rows.
+class FormSpinBox : public QSpinBox
+{
+public:
+    using QSpinBox::QSpinBox;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+};
