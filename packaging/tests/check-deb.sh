@@ -36,7 +36,8 @@ owner() { # <soname>: the installed package that ships it
     for path in "$path" "$(realpath "$path")"; do
         # dpkg knows a library under /lib or /usr/lib, whichever its package ships.
         for path in "$path" "${path#/usr}" "/usr$path"; do
-            pkg=$(dpkg -S "$path" 2>/dev/null | sed -n 's/^\([^ :,]*\)[:,].*/\1/p' | head -n 1 || true)
+            pkg=$(dpkg -S "$path" 2>/dev/null | sed -n 's/^\([^ :,]*\)[:,].*/\1/p' |
+                head -n 1 || true)
             [ -n "$pkg" ] && { echo "$pkg"; return; }
         done
     done

@@ -15,10 +15,10 @@ desktop=$usr/share/applications/$app_id.desktop
 
 # desktop-file-validate exits 0 on mere warnings; those count here too.
 out=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$out" ] || fail "desktop-file-validate: $out"
-# A warning fails whatever the validator's exit status says, and its text report changed with
-# 1.0. Its YAML report names every issue's severity: in block style up to 1.0 (- tag: x / severity: y), in
-# flow style from 1.2 on ("tag": "x", "severity": "y"). Warnings and errors fail; infos and
-# pedantic hints pass (the validator does not know the .invalid TLD of the id: an info).
+# A warning fails whatever the validator's exit status says; its text report changed with 1.0.
+# Its YAML report names every issue's severity: in block style up to 1.0 (- tag: x / severity:
+# y), in flow style from 1.2 on ("tag": "x", "severity": "y"). Warnings and errors fail; infos
+# and pedantic hints pass (the validator does not know the .invalid TLD of the id: an info).
 appstream() { # <validate|validate-tree> <path>
     local out bad
     out=$(appstreamcli "$1" --no-net --format yaml "$2" 2>&1) || fail "appstreamcli $1: $out"
