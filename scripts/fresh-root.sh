@@ -17,10 +17,12 @@
 set -euo pipefail
 
 # Set before anything runs: a signal at any point ends the run through the one clean-up.
-work="" xvfb="" unshared="" route="" base_tmp=""
+work="" xvfb="" unshared="" route="" base_tmp="" ending=""
 children=()
 on_signal() { # <exit status>
     trap '' INT TERM HUP
+    # A signal that was already on its way runs this again: the clean-up must go on.
+    [ -n "$ending" ] && return 0
     exit "$1"
 }
 trap 'on_signal 130' INT
@@ -44,19 +46,13 @@ bg() {
 }
 
 # Processes started inside the root. chroot route: every process of our PID namespace whose
-# root is not ours (a deeper chroot included). proot route: every process running proot's
-# loader, which lives in the work folder.
+# root is not ours (a deeper chroot included; the namespace's end takes the rest). proot
+# route: every process running our copy of proot's loader, even once proot is gone.
 root_pids() {
-    local p link
-    for p in /proc/[0-9]*; do
-        case $route in
-        chroot) link=$(readlink "$p/root" 2>/dev/null) || continue
-            [ "$link" != / ] && echo "${p#/proc/}" ;;
-        proot) link=$(readlink "$p/exe" 2>/dev/null) || continue
-            [[ $link == "$work/"* ]] && echo "${p#/proc/}" ;;
-        esac
-    done
-    return 0
+    case $route in
+    chroot) find /proc -mindepth 2 -maxdepth 2 -path '/proc/[0-9]*/root' ! -lname / 2>/dev/null ;;
+    proot) find /proc -mindepth 2 -maxdepth 2 -path '/proc/[0-9]*/exe' -lname "$work/*" 2>/dev/null ;;
+    esac | cut -d/ -f3
 }
 stop_root_processes() {
     local pids sig
@@ -66,7 +62,27 @@ stop_root_processes() {
         kill -s "$sig" $pids 2>/dev/null || true
         for _ in $(seq 50); do [ -z "$(root_pids)" ] && return 0; sleep 0.1; done
     done
-    [ -z "$(root_pids)" ] || say "processes of the root survived SIGKILL: $(root_pids | tr '\n' ' ')"
+    [ -z "$(root_pids)" ] && return 0
+    say "processes of the root survived SIGKILL: $(root_pids | tr '\n' ' ')"
+    return 1
+}
+
+# proot runs every program through a loader it writes to /tmp and deletes on exit. A copy in
+# the work folder, named in PROOT_LOADER, marks each process of the root for root_pids.
+copy_proot_loader() {
+    local tracer status=""
+    proot -0 sleep 30 &
+    tracer=$!
+    for _ in $(seq 100); do
+        status=$(grep -l "^TracerPid:[[:space:]]*$tracer\$" /proc/[0-9]*/status 2>/dev/null | head -n 1 || true)
+        [ -n "$status" ] && break
+        sleep 0.1
+    done
+    [ -n "$status" ] && cp "${status%/status}/exe" "$work/proot/loader" || true
+    kill -KILL "$tracer" "$(basename "${status%/status}")" 2>/dev/null || true
+    wait "$tracer" 2>/dev/null || true
+    [ -x "$work/proot/loader" ] || { say "could not copy proot's loader"; exit 1; }
+    export PROOT_LOADER=$work/proot/loader
 }
 
 # mounted_under <dir>: whether this mount namespace has anything mounted at or below <dir>.
@@ -79,6 +95,7 @@ mounted_under() {
 
 cleanup() {
     local rc=$?
+    ending=yes
     trap '' INT TERM HUP # a second signal must not cut the clean-up short
     if [ -n "$unshared" ]; then
         # The namespace's first process cleans up inside; when it ends, the kernel ends every
@@ -88,13 +105,17 @@ cleanup() {
     fi
     # On the host's side of the chroot route the namespace has done this; looking there
     # would find other people's chroots.
-    [ "$route" = proot ] || [ -n "${ORV_FRESH_INNER:-}" ] && stop_root_processes
-    [ -n "$xvfb" ] && { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true; }
-    [ ${#children[@]} -gt 0 ] && { kill "${children[@]}" 2>/dev/null; wait 2>/dev/null || true; }
-    [ -z "$base_tmp" ] || rm -rf --one-file-system "$base_tmp"
+    local stopped=yes
+    if [ "$route" = proot ] || [ -n "${ORV_FRESH_INNER:-}" ]; then
+        stop_root_processes || stopped=no
+    fi
+    if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+    if [ ${#children[@]} -gt 0 ]; then kill "${children[@]}" 2>/dev/null || true; fi
+    wait 2>/dev/null || true
+    if [ -n "$base_tmp" ]; then rm -rf --one-file-system "$base_tmp"; fi
     if [ -n "$work" ] && [ -d "$work" ] && [ -z "${ORV_FRESH_INNER:-}" ]; then
-        if mounted_under "$work"; then
-            say "something is still mounted under $work; left it in place"
+        if [ "$stopped" = no ] || mounted_under "$work"; then
+            say "something still runs or is mounted under $work; left it in place"
         else
             rm -rf --one-file-system "$work"
         fi
@@ -187,8 +208,8 @@ bootstrap() { # <target> <script or "">
             debootstrap --variant=minbase "$suite" "$1" "$mirror" $2
     else
         # proot cannot stand in for the chroot of debootstrap's second stage: run it inside.
-        PROOT_TMP_DIR=$work/proot bg proot -0 debootstrap --foreign --variant=minbase "$suite" "$1" "$mirror" $2 &&
-            PROOT_TMP_DIR=$work/proot bg proot -0 -r "$1" -b /dev -b /proc -b /sys -w / /usr/bin/env -i \
+        bg proot -0 debootstrap --foreign --variant=minbase "$suite" "$1" "$mirror" $2 &&
+            bg proot -0 -r "$1" -b /dev -b /proc -b /sys -w / /usr/bin/env -i \
                 PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBOOTSTRAP_DIR=/debootstrap \
                 /debootstrap/debootstrap --second-stage
     fi
@@ -203,7 +224,7 @@ prepare() {
     [ "$security" = yes ] && sec=$(debian_uri security)
     rm -f "$root"/etc/apt/sources.list.d/* "$root/etc/apt/sources.list"
     {
-        echo "deb $mirror $suites main"
+        for s in $suites; do echo "deb $mirror $s main"; done
         [ -z "$sec" ] || echo "deb $sec $suite-security main"
     } >"$root/etc/apt/sources.list"
     {
@@ -254,7 +275,7 @@ inside() {
     if [ "$route" = chroot ]; then
         chroot "$root" "${env[@]}"
     else
-        PROOT_TMP_DIR=$work/proot proot -0 -r "$root" -b /proc -b /sys -b /dev/null -b /dev/zero \
+        proot -0 -r "$root" -b /proc -b /sys -b /dev/null -b /dev/zero \
             -b /dev/full -b /dev/random -b /dev/urandom -b /dev/tty -b /dev/pts -b /dev/ptmx \
             -b "$work/shm:/dev/shm" -b /tmp/.X11-unix -w / "${env[@]}"
     fi </dev/null 2>&1 | stamp >"$log"
@@ -281,7 +302,7 @@ fail() { # <log> <message>
 }
 
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten local -noreset \
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
         3>"$work/display" 2>"$work/xvfb.log" &
     xvfb=$!
     for _ in $(seq 100); do
@@ -440,6 +461,7 @@ for r in "${releases[@]}"; do
     flock -n 9 || { say "another run is trying $suite (build-fresh-root/$suite/)"; exit 1; }
     work=$(mktemp -d /var/tmp/orv-fresh.XXXXXX)
     mkdir "$work/proot"
+    [ "$route" = chroot ] || copy_proot_loader
     ensure_base
     if [ "$route" = chroot ]; then
         unshare --mount --pid --fork --mount-proc --propagation private --kill-child=TERM \
