@@ -17,8 +17,8 @@
 set -euo pipefail
 
 # Set before anything runs: a signal at any point ends the run through the one clean-up.
-work="" xvfb="" unshared="" route="" base_tmp="" ending=""
-children=()
+work="" xvfb="" unshared="" route="" base_tmp="" ending="" tools=""
+children=() older=()
 on_signal() { # <exit status>
     trap '' INT TERM HUP
     # A signal that was already on its way runs this again: the clean-up must go on.
@@ -71,7 +71,7 @@ stop_root_processes() {
 # the work folder, named in PROOT_LOADER, marks each process of the root for root_pids.
 copy_proot_loader() {
     local tracer status=""
-    proot -0 sleep 30 &
+    "${older[@]}" proot -0 sleep 30 &
     tracer=$!
     for _ in $(seq 100); do
         status=$(grep -l "^TracerPid:[[:space:]]*$tracer\$" /proc/[0-9]*/status 2>/dev/null | head -n 1 || true)
@@ -113,6 +113,7 @@ cleanup() {
     if [ ${#children[@]} -gt 0 ]; then kill "${children[@]}" 2>/dev/null || true; fi
     wait 2>/dev/null || true
     if [ -n "$base_tmp" ]; then rm -rf --one-file-system "$base_tmp"; fi
+    if [ -n "$tools" ]; then rm -rf "$tools"; fi
     if [ -n "$work" ] && [ -d "$work" ] && [ -z "${ORV_FRESH_INNER:-}" ]; then
         if [ "$stopped" = no ] || mounted_under "$work"; then
             say "something still runs or is mounted under $work; left it in place"
@@ -208,8 +209,8 @@ bootstrap() { # <target> <script or "">
             debootstrap --variant=minbase "$suite" "$1" "$mirror" $2
     else
         # proot cannot stand in for the chroot of debootstrap's second stage: run it inside.
-        bg proot -0 debootstrap --foreign --variant=minbase "$suite" "$1" "$mirror" $2 &&
-            bg proot -0 -r "$1" -b /dev -b /proc -b /sys -w / /usr/bin/env -i \
+        bg "${older[@]}" proot -0 debootstrap --foreign --variant=minbase "$suite" "$1" "$mirror" $2 &&
+            bg "${older[@]}" proot -0 -r "$1" -b /dev -b /proc -b /sys -w / /usr/bin/env -i \
                 PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBOOTSTRAP_DIR=/debootstrap \
                 /debootstrap/debootstrap --second-stage
     fi
@@ -275,7 +276,7 @@ inside() {
     if [ "$route" = chroot ]; then
         chroot "$root" "${env[@]}"
     else
-        proot -0 -r "$root" -b /proc -b /sys -b /dev/null -b /dev/zero \
+        "${older[@]}" proot -0 -r "$root" -b /proc -b /sys -b /dev/null -b /dev/zero \
             -b /dev/full -b /dev/random -b /dev/urandom -b /dev/tty -b /dev/pts -b /dev/ptmx \
             -b "$work/shm:/dev/shm" -b /tmp/.X11-unix -w / "${env[@]}"
     fi </dev/null 2>&1 | stamp >"$log"
@@ -436,17 +437,35 @@ for r in "${releases[@]}"; do release "$r"; done # unknown names fail before any
 "$here/scripts/deps.sh" fresh-root
 
 can_chroot() { unshare --mount --pid --fork --propagation private chroot / true 2>/dev/null; }
-can_proot() { proot -0 true 2>/dev/null; }
+# proot must also translate the paths of statx and the other calls newer than it, which
+# coreutils, dpkg's scripts and the build use: proot 5.1 (Debian 12) answers those from the
+# host's tree. scripts/lib/older-syscalls.c makes them fail so that the callers fall back.
+can_proot() {
+    local probe rc=0
+    command -v proot >/dev/null && proot -0 true 2>/dev/null || { why="ptrace is refused (proot)"; return 1; }
+    tools=$(mktemp -d /var/tmp/orv-fresh-tools.XXXXXX)
+    if cc -O2 -o "$tools/older-syscalls" "$here/scripts/lib/older-syscalls.c" 2>"$tools/cc.log"; then
+        older=("$tools/older-syscalls")
+    fi
+    probe=$(mktemp -d)
+    mkdir "$probe/seen"
+    "${older[@]}" proot -0 -b "$probe:/orv-fresh-probe" stat /orv-fresh-probe/seen >/dev/null 2>&1 || rc=1
+    rm -rf "$probe"
+    [ "$rc" = 0 ] || why="proot $(proot --version 2>/dev/null | grep -o '[0-9]\+\.[0-9.]\+$' | head -n 1) passes statx through untranslated"
+    [ "$rc" = 0 ] || [ ${#older[@]} -gt 0 ] || why+=", and scripts/lib/older-syscalls.c did not build: $(head -n 1 "$tools/cc.log")"
+    return "$rc"
+}
+why=""
 case $forced in
 "") if can_chroot; then route=chroot
     elif can_proot; then route=proot
     else
-        say "no route: namespaces or chroot refused (no CAP_SYS_ADMIN/CAP_SYS_CHROOT), and ptrace too (proot)"
+        say "no route: namespaces or chroot refused (no CAP_SYS_ADMIN/CAP_SYS_CHROOT), and $why"
         exit 77
     fi ;;
 chroot) can_chroot || { say "no route: the chroot route was asked for, but namespaces or chroot are refused"; exit 77; }
     route=chroot ;;
-proot) can_proot || { say "no route: the proot route was asked for, but ptrace is refused"; exit 77; }
+proot) can_proot || { say "no route: the proot route was asked for, but $why"; exit 77; }
     route=proot ;;
 *) say "unknown route '$forced' (chroot or proot)"; exit 2 ;;
 esac
