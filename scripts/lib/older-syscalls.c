@@ -20,8 +20,8 @@
 #error "older-syscalls: unknown architecture"
 #endif
 
-#define ORV_ENOSYS(nr)                                                                   \
-    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, (nr), 0, 1),                                       \
+#define ORV_ENOSYS(nr)                                                                             \
+    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, (nr), 0, 1),                                               \
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS)
 
 int main(int argc, char **argv)
