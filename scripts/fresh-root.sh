@@ -49,10 +49,10 @@ bg() {
 # root is not ours (a deeper chroot included; the namespace's end takes the rest). proot
 # route: every process running our copy of proot's loader, even once proot is gone.
 root_pids() {
-    case $route in
-    chroot) find /proc -mindepth 2 -maxdepth 2 -path '/proc/[0-9]*/root' ! -lname / 2>/dev/null ;;
-    proot) find /proc -mindepth 2 -maxdepth 2 -path '/proc/[0-9]*/exe' -lname "$work/*" 2>/dev/null ;;
-    esac | cut -d/ -f3
+    local link=(-path '/proc/[0-9]*/exe' -lname "$work/*")
+    [ "$route" = proot ] || link=(-path '/proc/[0-9]*/root' ! -lname /)
+    # find fails when a process ends under its feet: what it listed stands.
+    find /proc -mindepth 2 -maxdepth 2 "${link[@]}" 2>/dev/null | cut -d/ -f3 || true
 }
 stop_root_processes() {
     local pids sig

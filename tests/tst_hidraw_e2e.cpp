@@ -6,6 +6,7 @@
 
 #include "hidthread.h"
 #include "mainwindow.h"
+#include "report.h"
 
 #include <QtTest>
 
@@ -18,21 +19,17 @@
 #include <algorithm>
 #include <csignal>
 #include <mutex>
-#include <numeric>
 
 namespace {
 
 constexpr int kReportLength = 64;
 constexpr int kWait = 5000; // ms; generous, only ever waited for an expected event
 
-// A well-formed status report: code, 32-bit payload MSB first, checksum.
+// A well-formed status report: a command's bytes past its report ID.
 QByteArray status(quint8 code, quint32 payload)
 {
-    QByteArray r(1, char(code));
-    for (int shift = 24; shift >= 0; shift -= 8)
-        r += char(payload >> shift);
-    return r + char(std::accumulate(r.begin(), r.end(), 0,
-                                    [](int a, char c) { return a + quint8(c); }));
+    const report::Command c = report::buildCommand(code, std::int32_t(payload));
+    return QByteArray(reinterpret_cast<const char *>(c.data()) + 1, report::kStatusSize);
 }
 
 // An ORV as hidapi finds it: a HID device and its hidraw node. The node is a symlink to a

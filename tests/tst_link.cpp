@@ -6,7 +6,6 @@
 
 #include <QtTest>
 
-#include <fstream>
 #include <random>
 #include <thread>
 #include <unistd.h>
@@ -57,14 +56,6 @@ QStringList calls(bool gui, std::size_t from = 0)
 Bytes status(std::uint8_t code, std::uint8_t p4)
 {
     return {code, 0, 0, 0, p4, std::uint8_t(code + p4)};
-}
-
-long residentKiB()
-{
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, pages = 0;
-    statm >> size >> pages;
-    return pages * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 } // namespace
@@ -221,8 +212,9 @@ private slots:
     }
 
     // The GUI thread writes without pause while the ORV is plugged and unplugged at random
-    // moments and reports flow: every cycle gives one connection and one disconnection, no call
-    // meets a close (the simulator widens each call to catch overlaps), memory stays flat.
+    // moments and reports flow: every cycle gives one connection and one disconnection, and no
+    // call meets a close (the simulator widens each call to catch overlaps). Leaks are for
+    // valgrind and the sanitizers to find.
     void hotPlugUnderLoad()
     {
         const int cycles = qEnvironmentVariableIsSet("ORV_SOAK_CYCLES")
@@ -234,7 +226,6 @@ private slots:
         Link link;
         std::mt19937 random(12345);
         std::size_t attempted = 0, delivered = 0;
-        [[maybe_unused]] long rssAt10 = 0; // unread under the sanitizers
         const auto busyUntil = [&](int states) {
             QElapsedTimer clock;
             clock.start();
@@ -258,17 +249,10 @@ private slots:
             QVERIFY(busyUntil(2 * cycle + 2));
             delivered += simhid::takeLogs().writes.size();
             link.messages.clear();
-            if (cycle == 10)
-                rssAt10 = residentKiB();
         }
         for (int i = 0; i < link.states.size(); ++i)
             QCOMPARE(link.states[i], i % 2 == 0);
         QVERIFY(delivered > 0 && delivered < attempted); // the rest found no open handle
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-        // Valgrind and the sanitizers hold freed memory back on purpose.
-        if (cycles >= 100 && !qgetenv("LD_PRELOAD").contains("vgpreload"))
-            QVERIFY2(residentKiB() - rssAt10 < 512, qPrintable(QString::number(rssAt10)));
-#endif
         qInfo("%d cycles, %zu of %zu writes delivered", cycles, delivered, attempted);
     }
 };

@@ -51,11 +51,8 @@ private slots:
         const auto row = [](const char *name, const QByteArray &hex, bool valid) {
             QTest::newRow(name) << QByteArray::fromHex(hex) << valid;
         };
-        row("inhibit 1000", "83000003e86e", true);
+        // The link's own test takes the plain cases: bad sums, code 0, unknown codes.
         row("sum 257 wraps", "820000007f01", true);
-        row("bad sum", "820000007f02", false);
-        row("code 0, sum right", "000100000001", false);
-        row("unknown code, sum right", "910000000091", true);
         row("five bytes only", "8000000080", false);
         row("64 bytes", "900000004bdb" + QByteArray(116, 'a'), true);
     }

@@ -28,35 +28,19 @@ exe=$root/usr/bin/orvcontrol
 # Library package names differ between releases (Debian 13 renamed many for 64-bit time_t), so
 # the names come from this system: the packages that ship the libraries the program links.
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-owner() { # <soname>: the installed package that ships it
-    local path pkg
-    path=$(ldconfig -p | awk -v so="$1" -v dir="/$multiarch/" '$1 == so && index($NF, dir) {
-        print $NF }' | head -n 1)
-    [ -n "$path" ] || fail "no $1 installed for $multiarch"
-    for path in "$path" "$(realpath "$path")"; do
-        # dpkg knows a library under /lib or /usr/lib, whichever its package ships.
-        for path in "$path" "${path#/usr}" "/usr$path"; do
-            pkg=$(dpkg -S "$path" 2>/dev/null | sed -n 's/^\([^ :,]*\)[:,].*/\1/p' |
-                head -n 1 || true)
-            [ -n "$pkg" ] && { echo "$pkg"; return; }
-        done
-    done
-    fail "no package ships $1"
-}
 needed=$(readelf -d "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
 for so in "libQt${qt}Widgets.so.$qt" libhidapi-hidraw.so.0; do
     grep -qxF "$so" <<<"$needed" || fail "the program does not link $so: $(echo $needed)"
 done
-# Every library it links must come with the package, among them Qt Widgets and hidapi-hidraw.
+# Every library it links must come with the package, among them Qt Widgets and hidapi-hidraw:
+# the installed package that ships it, under /lib or /usr/lib.
 for so in $needed; do
-    pkg=$(owner "$so")
-    has_dep "$pkg" || fail "Depends lacks $pkg, which ships $so: $depends"
+    pkg=$(dpkg -S "*/$multiarch/$so" 2>/dev/null | sed -n '1s/^\([^ :,]*\)[:,].*/\1/p')
+    [ -n "$pkg" ] && has_dep "$pkg" || fail "Depends lacks ${pkg:-a package for $so}: $depends"
 done
 # The program must talk to the ORV through hidraw, never the libusb back end or the test doubles.
 for so in libhidapi-libusb.so.0 libumockdev.so.0 "libQt${qt}Test.so.$qt"; do
     ! grep -qxF "$so" <<<"$needed" || fail "the program links $so"
-    pkg=$(owner "$so")
-    ! has_dep "$pkg" || fail "Depends names $pkg, which ships $so: $depends"
 done
 wayland=qt6-wayland
 [ "$qt" = 5 ] && wayland=qtwayland5
