@@ -17,7 +17,7 @@ bench=(xvfb libxcb1-dev)
 sanitize=(libasan8 libubsan1 libtsan2)
 fuzz=(clang libclang-rt-dev)
 valgrind=(valgrind)
-fresh_root=(debootstrap proot xvfb xauth xdotool imagemagick)
+fresh_root=(debootstrap xvfb xauth xdotool imagemagick)
 
 wanted=("${build[@]}")
 for set in "$@"; do

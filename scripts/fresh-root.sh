@@ -7,18 +7,19 @@
 #   4. scripts/install.sh --deb   installs the program.
 # Prints how long debootstrap, apt, the build and the tests took.
 #
-# Usage: scripts/fresh-root.sh [--route chroot|proot] [--checkout DIR] [RELEASE]...
+# Usage: scripts/fresh-root.sh [--route chroot|userns] [--checkout DIR] [RELEASE]...
 #   RELEASE: 12 (bookworm), 13 (trixie) or testing; default: all three, in that order.
-#   Routes: chroot, in private mount and PID namespaces (needs CAP_SYS_ADMIN and CAP_SYS_CHROOT);
-#   proot, through ptrace, where those are refused. The first that works is taken, and named.
+#   Both routes chroot into the root from private mount and PID namespaces: chroot needs
+#   CAP_SYS_ADMIN and CAP_SYS_CHROOT; userns, where those are refused, makes them in a user
+#   namespace of its own. The first that works is taken, and named.
 # Exits 77, with the reason in one line, when no route works here.
 # Bases are kept in $ORV_FRESH_CACHE (default /var/cache/orvcontrol/fresh-root)/<suite>/base;
 # delete one to start from nothing. Screenshots and logs go to build-fresh-root/<suite>/.
 set -euo pipefail
 
 # Set before anything runs: a signal at any point ends the run through the one clean-up.
-work="" xvfb="" unshared="" route="" base_tmp="" ending="" tools=""
-children=() older=()
+work="" xvfb="" unshared="" route="" base_tmp="" ending=""
+children=()
 on_signal() { # <exit status>
     trap '' INT TERM HUP
     # A signal that was already on its way runs this again: the clean-up must go on.
@@ -45,14 +46,12 @@ bg() {
     return "$rc"
 }
 
-# Processes started inside the root. chroot route: every process of our PID namespace whose
-# root is not ours (a deeper chroot included; the namespace's end takes the rest). proot
-# route: every process running our copy of proot's loader, even once proot is gone.
+# Processes started inside the root: every process of our PID namespace whose root is not ours,
+# a deeper chroot included; the namespace's end takes any other.
 root_pids() {
-    local link=(-path '/proc/[0-9]*/exe' -lname "$work/*")
-    [ "$route" = proot ] || link=(-path '/proc/[0-9]*/root' ! -lname /)
     # find fails when a process ends under its feet: what it listed stands.
-    find /proc -mindepth 2 -maxdepth 2 "${link[@]}" 2>/dev/null | cut -d/ -f3 || true
+    find /proc -mindepth 2 -maxdepth 2 -path '/proc/[0-9]*/root' ! -lname / 2>/dev/null |
+        cut -d/ -f3 || true
 }
 stop_root_processes() {
     local pids sig
@@ -67,22 +66,39 @@ stop_root_processes() {
     return 1
 }
 
-# proot runs every program through a loader it writes to /tmp and deletes on exit. A copy in
-# the work folder, named in PROOT_LOADER, marks each process of the root for root_pids.
-copy_proot_loader() {
-    local tracer status=""
-    "${older[@]}" proot -0 sleep 30 &
-    tracer=$!
+# in_userns <command>...: starts the command as root of new user, mount and PID namespaces in
+# which this machine's first 65536 user and group ids stand for themselves (files keep their
+# owners, apt and dpkg may change users). Writing the maps takes CAP_SETUID and CAP_SETGID, not
+# CAP_SYS_ADMIN. Sets $unshared; the command starts once the maps are in place.
+in_userns() {
+    local go ns
+    go=$(mktemp -u "$work/userns.XXXXXX")
+    mkfifo -m 600 "$go"
+    unshare --user --mount --pid --fork --mount-proc --propagation private --kill-child=TERM \
+        bash -c 'read -r _ <"$0" && rm -f "$0" && exec "$@"' "$go" "$@" &
+    unshared=$!
+    ns=$(readlink /proc/self/ns/user)
     for _ in $(seq 100); do
-        status=$(grep -l "^TracerPid:[[:space:]]*$tracer\$" /proc/[0-9]*/status 2>/dev/null | head -n 1 || true)
-        [ -n "$status" ] && break
-        sleep 0.1
+        [ "$(readlink "/proc/$unshared/ns/user" 2>/dev/null)" != "$ns" ] && break
+        sleep 0.05
     done
-    [ -n "$status" ] && cp "${status%/status}/exe" "$work/proot/loader" || true
-    kill -KILL "$tracer" "$(basename "${status%/status}")" 2>/dev/null || true
-    wait "$tracer" 2>/dev/null || true
-    [ -x "$work/proot/loader" ] || { say "could not copy proot's loader"; exit 1; }
-    export PROOT_LOADER=$work/proot/loader
+    if ! { echo "0 0 65536" >"/proc/$unshared/uid_map" && echo "0 0 65536" >"/proc/$unshared/gid_map"; } 2>/dev/null; then
+        kill "$unshared" 2>/dev/null || true
+        wait "$unshared" 2>/dev/null || true
+        unshared=""
+        return 1
+    fi
+    echo go >"$go"
+}
+# in_namespaces <command>...: the command as the first process of private mount and PID
+# namespaces, by the route taken, in the background; sets $unshared.
+in_namespaces() {
+    if [ "$route" = chroot ]; then
+        unshare --mount --pid --fork --mount-proc --propagation private --kill-child=TERM "$@" &
+        unshared=$!
+    else
+        in_userns "$@"
+    fi
 }
 
 # mounted_under <dir>: whether this mount namespace has anything mounted at or below <dir>.
@@ -99,21 +115,22 @@ cleanup() {
     trap '' INT TERM HUP # a second signal must not cut the clean-up short
     if [ -n "$unshared" ]; then
         # The namespace's first process cleans up inside; when it ends, the kernel ends every
-        # process left there and the mounts go with the namespace.
-        pkill -TERM -P "$unshared" 2>/dev/null || true
+        # process left there and the mounts go with the namespace. It gets 20 s.
+        local first sig
+        first=$(pgrep -P "$unshared" || true)
+        for sig in TERM KILL; do
+            [ -n "$first" ] && kill -s "$sig" $first 2>/dev/null
+            for _ in $(seq 200); do kill -0 "$unshared" 2>/dev/null || break; sleep 0.1; done
+        done
         wait "$unshared" 2>/dev/null || true
     fi
-    # On the host's side of the chroot route the namespace has done this; looking there
-    # would find other people's chroots.
+    # Only inside the namespace: on the host's side, this would find other people's chroots.
     local stopped=yes
-    if [ "$route" = proot ] || [ -n "${ORV_FRESH_INNER:-}" ]; then
-        stop_root_processes || stopped=no
-    fi
+    if [ -n "${ORV_FRESH_INNER:-}" ]; then stop_root_processes || stopped=no; fi
     if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
     if [ ${#children[@]} -gt 0 ]; then kill "${children[@]}" 2>/dev/null || true; fi
     wait 2>/dev/null || true
     if [ -n "$base_tmp" ]; then rm -rf --one-file-system "$base_tmp"; fi
-    if [ -n "$tools" ]; then rm -rf "$tools"; fi
     if [ -n "$work" ] && [ -d "$work" ] && [ -z "${ORV_FRESH_INNER:-}" ]; then
         if [ "$stopped" = no ] || mounted_under "$work"; then
             say "something still runs or is mounted under $work; left it in place"
@@ -202,25 +219,27 @@ bootstrap() { # <target> <script or "">
     local mirror
     mirror=$(debian_uri)
     [ -n "$mirror" ] || { say "no Debian entry in this machine's apt sources"; return 1; }
-    if [ "$route" = chroot ]; then
-        # debootstrap mounts /proc and /sys in its target: in a namespace of its own, an
-        # interrupted run leaves none of them behind.
-        bg unshare --mount --pid --fork --kill-child --propagation private \
-            debootstrap --variant=minbase "$suite" "$1" "$mirror" $2
-    else
-        # proot cannot stand in for the chroot of debootstrap's second stage: run it inside.
-        bg "${older[@]}" proot -0 debootstrap --foreign --variant=minbase "$suite" "$1" "$mirror" $2 &&
-            bg "${older[@]}" proot -0 -r "$1" -b /dev -b /proc -b /sys -w / /usr/bin/env -i \
-                PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBOOTSTRAP_DIR=/debootstrap \
-                /debootstrap/debootstrap --second-stage
-    fi
+    # debootstrap mounts /proc and /sys in its target: in namespaces of its own, an interrupted
+    # run leaves nothing mounted or running. In a user namespace it may not make device nodes:
+    # as in an LXC container, it binds them instead (the root's /dev is replaced in any case).
+    local container=""
+    [ "$route" = chroot ] || container=lxc
+    container=$container in_namespaces debootstrap --variant=minbase "$suite" "$1" "$mirror" $2 ||
+        return 1
+    local rc=0
+    wait "$unshared" || rc=$?
+    unshared=""
+    return "$rc"
 }
 
 # prepare <root>: the base copied, with apt set up as a newcomer's install would be, and the
 # checkout copied in.
 prepare() {
     local root=$1 mirror sec="" s
-    cp -a "$cache/$suite/base" "$root"
+    # All but the device nodes, which a user namespace may not make: /dev is mounted afresh.
+    mkdir "$root"
+    tar -C "$cache/$suite/base" --exclude='./dev/*' --xattrs --xattrs-include='*' -cf - . |
+        tar -C "$root" --xattrs --xattrs-include='*' -xf -
     mirror=$(debian_uri)
     [ "$security" = yes ] && sec=$(debian_uri security)
     rm -f "$root"/etc/apt/sources.list.d/* "$root/etc/apt/sources.list"
@@ -243,13 +262,21 @@ prepare() {
 
 # --- Running in the root ---------------------------------------------------------------------
 
-# chroot route: a private /dev with the usual nodes (a file made there stays there), /sys read
-# only, /proc of our PID namespace, the X server's socket folder.
+# A private /dev with the usual nodes (a file made there stays there), /sys read only, /proc of
+# our PID namespace, the X server's socket folder.
 mount_root() {
-    local root=$1 node
+    local root=$1 node at opts
     mount --bind "$root" "$root" # a mount point, so that a test inside may unshare its mounts
     mount -t proc -o nosuid,nodev,noexec proc "$root/proc"
-    mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$root/sys"
+    if ! mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$root/sys" 2>/dev/null; then
+        # A user namespace may not mount sysfs: the host's, and every mount below it, read only
+        # (keeping the flags it may not drop).
+        mount --rbind /sys "$root/sys"
+        awk -v d="$root/sys" '$5 == d || index($5, d "/") == 1 { print $5, $6 }' /proc/self/mountinfo |
+            while read -r at opts; do
+                mount -o "remount,bind,ro,${opts//rw,/}" "$at"
+            done
+    fi
     mount -t tmpfs -o nosuid,mode=0755 dev "$root/dev"
     for node in null zero full random urandom tty; do
         touch "$root/dev/$node"
@@ -273,13 +300,7 @@ inside() {
     shift
     env=(/usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY}
         bash -c "cd /root/orvcontrol && $*")
-    if [ "$route" = chroot ]; then
-        chroot "$root" "${env[@]}"
-    else
-        "${older[@]}" proot -0 -r "$root" -b /proc -b /sys -b /dev/null -b /dev/zero \
-            -b /dev/full -b /dev/random -b /dev/urandom -b /dev/tty -b /dev/pts -b /dev/ptmx \
-            -b "$work/shm:/dev/shm" -b /tmp/.X11-unix -w / "${env[@]}"
-    fi </dev/null 2>&1 | stamp >"$log"
+    chroot "$root" "${env[@]}" </dev/null 2>&1 | stamp >"$log"
 }
 # Prefixes each line with the seconds since the epoch, for the phase times.
 stamp() { while IFS= read -r line; do printf '%s %s\n' "$EPOCHREALTIME" "$line"; done; }
@@ -387,10 +408,10 @@ try_root() {
     root=$work/root
     out=$here/build-fresh-root/$suite
     rm -rf "$out"
-    mkdir -p "$out" "$work/shm"
+    mkdir -p "$out"
     prepare "$root"
     echo "== $suite: checkout $(git -c safe.directory="$checkout" -C "$checkout" describe --always --dirty) copied into a fresh root ($route)"
-    [ "$route" = proot ] || mount_root "$root"
+    mount_root "$root"
 
     start_xvfb
     window_run demo "scripts/run.sh --demo" 'ORVcontrol.*simulation' 'rgb(30,200,40)'
@@ -404,16 +425,16 @@ try_root() {
     echo "PASS: the README's commands work on a fresh $suite root ($route)"
 }
 
-# --- The namespace's side of the chroot route ----------------------------------------------
+# --- The namespace's side ------------------------------------------------------------------
 
 if [ "${1:-}" = --inner ]; then
-    # <outer mount namespace> <release> <work> <checkout>. Only where the namespaces are
-    # really new: it mounts, and must never do so on the host.
+    # <outer mount namespace> <route> <release> <work> <checkout>. Only where the namespaces
+    # are really new: it mounts, and must never do so on the host.
     [ "$$" = 1 ] && [ "$(readlink /proc/self/ns/mnt)" != "$2" ] ||
         { say "--inner runs only as the first process of new PID and mount namespaces"; exit 2; }
-    ORV_FRESH_INNER=1 route=chroot
-    release "$3"
-    work=$4 checkout=$5
+    ORV_FRESH_INNER=1 route=$3
+    release "$4"
+    work=$5 checkout=$6
     try_root
     exit 0
 fi
@@ -425,7 +446,7 @@ while [ $# -gt 0 ]; do
     case $1 in
     --route) forced=${2:-}; shift ;;
     --checkout) checkout=$(cd "${2:?}" && pwd); shift ;;
-    -h | --help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,18p' "$0"; exit 0 ;;
     *) releases+=("$1") ;;
     esac
     shift
@@ -436,38 +457,27 @@ for r in "${releases[@]}"; do release "$r"; done # unknown names fail before any
 [ "$(id -u)" -eq 0 ] || { say "no route: needs root (debootstrap, apt in the root)"; exit 77; }
 "$here/scripts/deps.sh" fresh-root
 
-can_chroot() { unshare --mount --pid --fork --propagation private chroot / true 2>/dev/null; }
-# proot must also translate the paths of statx and the other calls newer than it, which
-# coreutils, dpkg's scripts and the build use: proot 5.1 (Debian 12) answers those from the
-# host's tree. scripts/lib/older-syscalls.c makes them fail so that the callers fall back.
-can_proot() {
-    local probe rc=0
-    command -v proot >/dev/null && proot -0 true 2>/dev/null || { why="ptrace is refused (proot)"; return 1; }
-    tools=$(mktemp -d /var/tmp/orv-fresh-tools.XXXXXX)
-    if cc -O2 -o "$tools/older-syscalls" "$here/scripts/lib/older-syscalls.c" 2>"$tools/cc.log"; then
-        older=("$tools/older-syscalls")
-    fi
-    probe=$(mktemp -d)
-    mkdir "$probe/seen"
-    "${older[@]}" proot -0 -b "$probe:/orv-fresh-probe" stat /orv-fresh-probe/seen >/dev/null 2>&1 || rc=1
-    rm -rf "$probe"
-    [ "$rc" = 0 ] || why="proot $(proot --version 2>/dev/null | grep -o '[0-9]\+\.[0-9.]\+$' | head -n 1) passes statx through untranslated"
-    [ "$rc" = 0 ] || [ ${#older[@]} -gt 0 ] || why+=", and scripts/lib/older-syscalls.c did not build: $(head -n 1 "$tools/cc.log")"
+# can <route>: whether the route's namespaces, mounts and chroot work here.
+can() {
+    local rc=0
+    route=$1 work=$(mktemp -d /var/tmp/orv-fresh.XXXXXX)
+    in_namespaces bash -c 'mount -t tmpfs probe "$0" && chroot / true' "$work" 2>/dev/null || rc=1
+    if [ "$rc" = 0 ]; then wait "$unshared" || rc=$?; fi
+    unshared="" route=""
+    rm -rf "$work"
+    work=""
     return "$rc"
 }
-why=""
 case $forced in
-"") if can_chroot; then route=chroot
-    elif can_proot; then route=proot
+"") if can chroot; then route=chroot
+    elif can userns; then route=userns
     else
-        say "no route: namespaces or chroot refused (no CAP_SYS_ADMIN/CAP_SYS_CHROOT), and $why"
+        say "no route: mount namespaces or chroot refused (no CAP_SYS_ADMIN/CAP_SYS_CHROOT), and user namespaces too"
         exit 77
     fi ;;
-chroot) can_chroot || { say "no route: the chroot route was asked for, but namespaces or chroot are refused"; exit 77; }
-    route=chroot ;;
-proot) can_proot || { say "no route: the proot route was asked for, but $why"; exit 77; }
-    route=proot ;;
-*) say "unknown route '$forced' (chroot or proot)"; exit 2 ;;
+chroot | userns) can "$forced" || { say "no route: the $forced route was asked for, but it is refused here"; exit 77; }
+    route=$forced ;;
+*) say "unknown route '$forced' (chroot or userns)"; exit 2 ;;
 esac
 echo "== $me: route $route, releases ${releases[*]}"
 
@@ -479,19 +489,11 @@ for r in "${releases[@]}"; do
     exec 9>"$here/build-fresh-root/$suite.lock"
     flock -n 9 || { say "another run is trying $suite (build-fresh-root/$suite/)"; exit 1; }
     work=$(mktemp -d /var/tmp/orv-fresh.XXXXXX)
-    mkdir "$work/proot"
-    [ "$route" = chroot ] || copy_proot_loader
     ensure_base
-    if [ "$route" = chroot ]; then
-        unshare --mount --pid --fork --mount-proc --propagation private --kill-child=TERM \
-            "$here/scripts/fresh-root.sh" --inner "$(readlink /proc/self/ns/mnt)" "$r" "$work" "$checkout" &
-        unshared=$!
-        wait "$unshared" || exit
-        unshared=""
-    else
-        try_root
-        stop_root_processes
-    fi
+    in_namespaces "$here/scripts/fresh-root.sh" --inner "$(readlink /proc/self/ns/mnt)" "$route" \
+        "$r" "$work" "$checkout" || { say "could not enter the namespaces"; exit 1; }
+    wait "$unshared" || exit
+    unshared=""
     mounted_under "$work" && { say "something is still mounted under $work; left it in place"; exit 1; }
     rm -rf --one-file-system "$work"
     work=""

@@ -26,15 +26,13 @@ exe=$root/usr/bin/orvcontrol
 [[ -x $exe && $(file -b "$exe") == ELF*executable* ]] || fail "$(file -b "$exe") at /usr/bin/orvcontrol"
 
 # Library package names differ between releases (Debian 13 renamed many for 64-bit time_t), so
-# the names come from this system: the packages that ship the libraries the program links.
+# the names come from this system.
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 needed=$(readelf -d "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
+# Linked, and brought by the package: the installed package that ships it (under /lib or
+# /usr/lib) is among its dependencies.
 for so in "libQt${qt}Widgets.so.$qt" libhidapi-hidraw.so.0; do
     grep -qxF "$so" <<<"$needed" || fail "the program does not link $so: $(echo $needed)"
-done
-# Every library it links must come with the package, among them Qt Widgets and hidapi-hidraw:
-# the installed package that ships it, under /lib or /usr/lib.
-for so in $needed; do
     pkg=$(dpkg -S "*/$multiarch/$so" 2>/dev/null | sed -n '1s/^\([^ :,]*\)[:,].*/\1/p')
     [ -n "$pkg" ] && has_dep "$pkg" || fail "Depends lacks ${pkg:-a package for $so}: $depends"
 done
