@@ -113,6 +113,7 @@ cleanup() {
     local rc=$?
     ending=yes
     trap '' INT TERM HUP # a second signal must not cut the clean-up short
+    set +e               # nor a step that fails
     if [ -n "$unshared" ]; then
         # The namespace's first process cleans up inside; when it ends, the kernel ends every
         # process left there and the mounts go with the namespace. It gets 20 s.
