@@ -368,7 +368,7 @@ bar_share() {
 window_run() {
     local name=$1 cmd=$2 title=$3 colour=$4 log=$out/$1.log t0=$EPOCHREALTIME win="" size share=0
     echo "== $cmd"
-    inside "$log" "$cmd" &
+    inside "$log" "$cmd" 2>/dev/null & # its shell would report the program's end
     local runner=$!
     children+=("$runner")
     for _ in $(seq 1800); do
