@@ -82,7 +82,8 @@ in_userns() {
         [ "$(readlink "/proc/$unshared/ns/user" 2>/dev/null)" != "$ns" ] && break
         sleep 0.05
     done
-    if ! { echo "0 0 65536" >"/proc/$unshared/uid_map" && echo "0 0 65536" >"/proc/$unshared/gid_map"; } 2>/dev/null; then
+    if ! { echo "0 0 65536" >"/proc/$unshared/uid_map" &&
+        echo "0 0 65536" >"/proc/$unshared/gid_map"; } 2>/dev/null; then
         kill "$unshared" 2>/dev/null || true
         wait "$unshared" 2>/dev/null || true
         unshared=""
@@ -105,8 +106,9 @@ in_namespaces() {
 mounted_under() {
     local dir
     dir=$(realpath "$1")
-    awk -v d="$dir" '{ gsub(/\\040/, " ", $5) } $5 == d || index($5, d "/") == 1 { f = 1 } END { exit !f }' \
-        /proc/self/mountinfo
+    awk -v d="$dir" '{ gsub(/\\040/, " ", $5) }
+        $5 == d || index($5, d "/") == 1 { f = 1 }
+        END { exit !f }' /proc/self/mountinfo
 }
 
 cleanup() {
@@ -172,7 +174,9 @@ debian_uri() {
             /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true
     } | awk -v want="$want" '
         function flush() {
-            if (deb && !disabled && !foreign && uri != "" && (" " suites " ") ~ (" " want " ")) { print uri; found = 1; exit }
+            if (deb && !disabled && !foreign && uri != "" && (" " suites " ") ~ (" " want " ")) {
+                print uri; found = 1; exit
+            }
             deb = disabled = foreign = 0; uri = suites = ""
         }
         /^[[:space:]]*$/ { flush(); next }
@@ -181,7 +185,8 @@ debian_uri() {
         tolower($1) == "enabled:" && tolower($2) == "no" { disabled = 1 }
         tolower($1) == "uris:" { uri = $2 }
         tolower($1) == "suites:" { $1 = ""; suites = $0 }
-        tolower($0) ~ /^(signed-by:|options:.*signed-by=)/ && !/debian-archive-keyring/ && !/^[Oo]ptions:[[:space:]]*$/ { foreign = 1 }
+        tolower($0) ~ /^(signed-by:|options:.*signed-by=)/ && !/debian-archive-keyring/ &&
+            !/^[Oo]ptions:[[:space:]]*$/ { foreign = 1 }
         END { if (!found) flush() }'
 }
 
@@ -378,7 +383,8 @@ window_run() {
         sleep 0.5
     done
     [ -n "$win" ] || fail "$log" "no window from '$cmd' after 15 minutes"
-    echo "window mapped after $(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN {printf "%.0f", b - a}') s: $(phases "$log" "$t0" "run.sh: starting" "start-up")"
+    echo "window mapped after $(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN {printf "%.0f", b - a}') s:" \
+        "$(phases "$log" "$t0" "run.sh: starting" "start-up")"
     # The simulated ORV appears a second after start; its fifteen answers take 1.6 s more.
     for _ in $(seq 20); do
         size=$(shoot "$win" "$out/$name.png")
@@ -400,7 +406,8 @@ suite_run() {
     echo "== $2"
     bg inside "$log" "$2" || fail "$log" "$2 failed"
     grep -E 'tests passed|Total Test time' "$log" | cut -d' ' -f2-
-    ! grep -q '\*\*\*Skipped' "$log" || fail "$log" "$2 skipped tests: $(grep -o '[A-Za-z0-9_]* \.*\*\*\*Skipped' "$log" | tr '\n' ' ')"
+    ! grep -q '\*\*\*Skipped' "$log" ||
+        fail "$log" "$2 skipped: $(grep -o '[A-Za-z0-9_]* \.*\*\*\*Skipped' "$log" | tr '\n' ' ')"
     echo "$2: $(phases "$log" "$t0" "Test project" tests)"
 }
 
@@ -411,7 +418,8 @@ try_root() {
     rm -rf "$out"
     mkdir -p "$out"
     prepare "$root"
-    echo "== $suite: checkout $(git -c safe.directory="$checkout" -C "$checkout" describe --always --dirty) copied into a fresh root ($route)"
+    echo "== $suite: checkout $(git -c safe.directory="$checkout" -C "$checkout" describe --always \
+        --dirty) copied into a fresh root ($route)"
     mount_root "$root"
 
     start_xvfb
@@ -421,8 +429,10 @@ try_root() {
     suite_run test "scripts/test.sh"
     suite_run test-qt6 "scripts/test.sh --qt6"
     echo "== scripts/install.sh --deb"
-    bg inside "$out/install.log" "scripts/install.sh --deb" || fail "$out/install.log" "scripts/install.sh --deb failed"
-    [ -x "$root/usr/bin/orvcontrol" ] || fail "$out/install.log" "the package put no /usr/bin/orvcontrol in place"
+    bg inside "$out/install.log" "scripts/install.sh --deb" ||
+        fail "$out/install.log" "scripts/install.sh --deb failed"
+    [ -x "$root/usr/bin/orvcontrol" ] ||
+        fail "$out/install.log" "the package put no /usr/bin/orvcontrol in place"
     echo "PASS: the README's commands work on a fresh $suite root ($route)"
 }
 
@@ -473,10 +483,12 @@ case $forced in
 "") if can chroot; then route=chroot
     elif can userns; then route=userns
     else
-        say "no route: mount namespaces or chroot refused (no CAP_SYS_ADMIN/CAP_SYS_CHROOT), and user namespaces too"
+        say "no route: mount namespaces or chroot refused (no CAP_SYS_ADMIN/CAP_SYS_CHROOT)," \
+            "and user namespaces too"
         exit 77
     fi ;;
-chroot | userns) can "$forced" || { say "no route: the $forced route was asked for, but it is refused here"; exit 77; }
+chroot | userns)
+    can "$forced" || { say "no route: the $forced route was asked for, but it is refused here"; exit 77; }
     route=$forced ;;
 *) say "unknown route '$forced' (chroot or userns)"; exit 2 ;;
 esac
