@@ -89,7 +89,8 @@ in_userns() {
         unshared=""
         return 1
     fi
-    echo go >"$go"
+    # Bounded: a fifo's writer waits for a reader that may have died.
+    timeout 10 bash -c 'echo go >"$0"' "$go"
 }
 # in_namespaces <command>...: the command as the first process of private mount and PID
 # namespaces, by the route taken, in the background; sets $unshared.
