@@ -35,6 +35,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache=${ORV_FRESH_CACHE:-/var/cache/orvcontrol/fresh-root}
 me=fresh-root.sh
 say() { echo "$me: $*" >&2; }
+. "$here/scripts/lib/x11.sh"
 
 # bg <command>...: runs it in the background and waits for it, so that a signal is acted on at
 # once rather than when the command ends.
@@ -330,22 +331,6 @@ fail() { # <log> <message>
     exit 1
 }
 
-start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
-        3>"$work/display" 2>"$work/xvfb.log" &
-    xvfb=$!
-    for _ in $(seq 100); do
-        [ -s "$work/display" ] && break
-        kill -0 "$xvfb" 2>/dev/null || break
-        sleep 0.1
-    done
-    if ! [ -s "$work/display" ] || ! kill -0 "$xvfb" 2>/dev/null; then
-        cat "$work/xvfb.log" >&2
-        say "Xvfb did not start"
-        exit 1
-    fi
-    export DISPLAY=":$(cat "$work/display")"
-}
 stop_xvfb() {
     kill "$xvfb" 2>/dev/null || true
     wait "$xvfb" 2>/dev/null || true
@@ -423,7 +408,7 @@ try_root() {
         --dirty) copied into a fresh root ($route)"
     mount_root "$root"
 
-    start_xvfb
+    start_xvfb "$work" 1024x768 || exit 1
     window_run demo "scripts/run.sh --demo" 'ORVcontrol.*simulation' 'rgb(30,200,40)'
     window_run nodevice "scripts/run.sh" '^ORVcontrol v[0-9.]*$' 'rgb(200,20,20)'
     stop_xvfb # the suite starts X servers of its own
