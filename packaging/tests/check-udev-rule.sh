@@ -15,16 +15,18 @@ if [ "${1:-}" != --in-namespace ]; then
     fi
     [ "$(id -u)" -eq 0 ] && unshare --mount true 2>/dev/null ||
         { echo "SKIP: needs root, for a private mount namespace"; exit 77; }
-    exec unshare --mount --propagation private bash "${BASH_SOURCE[0]}" --in-namespace "$rule" \
-        "$(readlink /proc/self/ns/mnt)"
+    exec unshare --mount --propagation private bash "${BASH_SOURCE[0]}" --in-namespace "$rule"
 fi
 rule=$2 name=$(basename "$2")
 # What follows mounts over /run, /dev/char and the rules directories: only ever in a namespace
-# of its own, never the caller's.
+# of its own, neither its caller's nor the system's (where PID 1's may be read), whoever passed
+# --in-namespace.
 here=$(readlink /proc/self/ns/mnt)
 parent=$(readlink "/proc/$PPID/ns/mnt" 2>/dev/null || true)
-[[ -n ${3:-} && $here != "$3" && $here != "$parent" ]] ||
-    fail "refusing to run: not in a mount namespace of its own ($here, started from ${3:-?})"
+init=$(readlink /proc/1/ns/mnt 2>/dev/null || true)
+[[ -n $parent && $here != "$parent" && $here != "$init" ]] ||
+    fail "refusing to mount: this mount namespace ($here) is its caller's (${parent:-?}) or" \
+        "the system's (${init:-?}); run it without --in-namespace"
 
 # All scratch files live on this tmpfs, which goes away with the namespace.
 mount -t tmpfs tmpfs /run
