@@ -7,7 +7,10 @@
 // at the next tick of a polling loop. Without a window manager a top-level window is mapped
 // directly as a child of the (mapped) root, so MapNotify means mapped and viewable.
 //
-// Usage: bench_mapwatch [--settle MS] [--idle S] [--timeout S] -- PROGRAM [ARG]...
+// Usage: bench_mapwatch [--settle MS] [--idle S] [--timeout S] [--silent-wayland PATH] --
+//        PROGRAM [ARG]...
+// --silent-wayland: the program gets WAYLAND_DISPLAY=PATH, a socket that accepts connections
+// and never answers, as a hung compositor would.
 // Prints name: value lines: startup_ms, startup_cpu_ms (the CPU time its threads had used by
 // then, less noisy than the wall time), rss_kb and, with --idle, idle_cpu_percent
 // (utime+stime from /proc/PID/stat, in clock ticks) and idle_cpu_percent_ns (the on-CPU
@@ -18,6 +21,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -114,8 +119,8 @@ bool childExited(pid_t pid, int *status)
 
 void usage()
 {
-    std::fprintf(stderr, "usage: bench_mapwatch [--settle MS] [--idle S] [--timeout S] -- "
-                         "PROGRAM [ARG]...\n");
+    std::fprintf(stderr, "usage: bench_mapwatch [--settle MS] [--idle S] [--timeout S] "
+                         "[--silent-wayland PATH] -- PROGRAM [ARG]...\n");
     std::exit(2);
 }
 
@@ -126,6 +131,7 @@ int main(int argc, char *argv[])
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure out as soon as it is known
     int settleMs = 1000;
     double idleS = 0, timeoutS = 30;
+    const char *silentWayland = nullptr;
     int first = 1;
     for (; first < argc; ++first) {
         const std::string arg = argv[first];
@@ -141,6 +147,8 @@ int main(int argc, char *argv[])
             idleS = std::atof(argv[++first]);
         else if (arg == "--timeout")
             timeoutS = std::atof(argv[++first]);
+        else if (arg == "--silent-wayland")
+            silentWayland = argv[++first];
         else
             usage();
     }
@@ -163,6 +171,21 @@ int main(int argc, char *argv[])
     free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
     const int xfd = xcb_get_file_descriptor(x);
     fcntl(xfd, F_SETFD, FD_CLOEXEC);
+
+    int silent = -1;
+    if (silentWayland) {
+        // Connections queue in the backlog: connect() succeeds, nothing ever comes back.
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, silentWayland, sizeof address.sun_path - 1);
+        silent = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        unlink(silentWayland);
+        if (bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+            listen(silent, 64) != 0 || setenv("WAYLAND_DISPLAY", silentWayland, 1) != 0) {
+            std::perror("bench_mapwatch: silent Wayland socket");
+            return 1;
+        }
+    }
 
     const Clock::time_point start = Clock::now();
     const pid_t pid = fork();
@@ -242,6 +265,10 @@ int main(int argc, char *argv[])
         waitpid(pid, &status, 0);
     }
     xcb_disconnect(x);
+    if (silentWayland) {
+        close(silent);
+        unlink(silentWayland);
+    }
     if (!alive) {
         std::fprintf(stderr, "bench_mapwatch: %s exited during the measurement\n", argv[first]);
         return 1;

@@ -38,21 +38,25 @@ trap cleanup EXIT
 . "$root/scripts/lib/x11.sh"
 start_xvfb "$workdir" 1024x768
 # The program sheds two costs unless these are set; the figures are for a user who set neither.
-unset QT_XCB_GL_INTEGRATION DBUS_SESSION_BUS_ADDRESS
+unset QT_XCB_GL_INTEGRATION DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY WAYLAND_SOCKET QT_QPA_PLATFORM \
+    XDG_SESSION_TYPE
 
 program=$build/orvcontrol
 baseline=$build/bench/bench_baseline
 mapwatch=$build/bench/bench_mapwatch
 
 # The programs measured for start-up and memory: label, then the command (with env settings).
-labels=(program baseline program_glx program_autolaunch program_unshed)
+labels=(program baseline program_glx program_autolaunch program_unshed program_silent_wayland)
 commands=(
     "$program"
     "$baseline"
     "env QT_XCB_GL_INTEGRATION=xcb_glx $program"
     "env DBUS_SESSION_BUS_ADDRESS=autolaunch: $program"
     "env QT_XCB_GL_INTEGRATION=xcb_glx DBUS_SESSION_BUS_ADDRESS=autolaunch: $program"
+    "$program"
 )
+# bench_mapwatch's options for each: a Wayland socket that never answers, beside the X server.
+options=("" "" "" "" "" "--silent-wayland $workdir/silent-wayland")
 
 # measure <label> <mapwatch options> -- <command>: one run, appended to $workdir/<label> as
 # name value pairs on one line.
@@ -99,12 +103,12 @@ report() {
 
 echo "start-up and memory: $runs rounds of ${#labels[@]} programs" >&2
 for i in "${!labels[@]}"; do # once each, unmeasured, to fill the page cache
-    measure warmup --settle 200 -- ${commands[$i]}
+    measure warmup --settle 200 ${options[$i]} -- ${commands[$i]}
 done
 for round in $(seq 0 $((runs - 1))); do
     for k in $(seq 0 $((${#labels[@]} - 1))); do
         i=$(((round + k) % ${#labels[@]}))
-        measure "${labels[$i]}" -- ${commands[$i]}
+        measure "${labels[$i]}" ${options[$i]} -- ${commands[$i]}
     done
 done
 for label in "${labels[@]}"; do
@@ -194,6 +198,7 @@ $(row "ORVcontrol as shipped" program)
 $(row "… with \`QT_XCB_GL_INTEGRATION=xcb_glx\` (Qt's default)" program_glx)
 $(row "… with \`DBUS_SESSION_BUS_ADDRESS=autolaunch:\` (libdbus's default)" program_autolaunch)
 $(row "… with both (nothing shed)" program_unshed)
+$(row "… with \`WAYLAND_DISPLAY\` naming a compositor that never answers" program_silent_wayland)
 $(row "Baseline, default-configured" baseline)
 <!-- end of results -->
 EOF

@@ -9,7 +9,7 @@
 
 int main(int argc, char *argv[])
 {
-    prepareApplication();
+    prepareApplication(argc, argv);
     QApplication app(argc, argv);
     applyFormFont();
 

@@ -6,6 +6,10 @@
 
 #include <QtTest>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 class TestProtocol : public QObject
 {
     Q_OBJECT
@@ -108,6 +112,58 @@ private slots:
         QCOMPARE(qgetenv(gl), QByteArray("xcb_glx"));
         QCOMPARE(qgetenv(bus), QByteArray("unix:path=/x"));
         QVERIFY(QCoreApplication::testAttribute(Qt::AA_ForceRasterWidgets));
+    }
+
+    // Qt 5.15 and 6.4 ask the compositor about frames, and only where Qt will run on Wayland;
+    // one that accepts and never answers must neither hold the start nor lose the frame.
+    void waylandProbe_data()
+    {
+        QTest::addColumn<QByteArray>("platform");
+        QTest::addColumn<QByteArray>("session");
+        QTest::addColumn<QByteArray>("argument");
+        QTest::addColumn<bool>("asksQt5");
+        QTest::addColumn<bool>("asksQt6");
+        QTest::newRow("X11 session")
+            << QByteArray() << QByteArray("x11") << QByteArray() << false << true;
+        QTest::newRow("no session")
+            << QByteArray() << QByteArray() << QByteArray() << false << true;
+        QTest::newRow("Wayland session")
+            << QByteArray() << QByteArray("wayland") << QByteArray() << true << true;
+        QTest::newRow("xcb chosen")
+            << QByteArray("xcb") << QByteArray("wayland") << QByteArray() << false << false;
+        QTest::newRow("Wayland listed first")
+            << QByteArray("wayland-egl;xcb") << QByteArray() << QByteArray() << true << true;
+        QTest::newRow("-platform xcb") << QByteArray("wayland") << QByteArray("wayland")
+                                       << QByteArray("xcb") << false << false;
+    }
+    void waylandProbe()
+    {
+        QFETCH(QByteArray, platform);
+        QFETCH(QByteArray, session);
+        QFETCH(QByteArray, argument);
+        QFETCH(bool, asksQt5);
+        QFETCH(bool, asksQt6);
+        QTemporaryDir dir;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("silent")));
+        qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
+        const int silent = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        QVERIFY(bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(listen(silent, 8) == 0);
+        qputenv("WAYLAND_DISPLAY", path);
+        qputenv("XDG_SESSION_TYPE", session);
+        qputenv("QT_QPA_PLATFORM", platform);
+        qunsetenv("QT_WAYLAND_DISABLE_WINDOWDECORATION");
+        QByteArray name("orv"), option("-platform");
+        char *argv[] = {name.data(), option.data(), argument.data()};
+        prepareApplication(argument.isEmpty() ? 1 : 3, argv);
+        const int asked = accept(silent, nullptr, nullptr);
+        QCOMPARE(asked >= 0, QT_VERSION < QT_VERSION_CHECK(6, 8, 0) &&
+                                 (QT_VERSION_MAJOR == 5 ? asksQt5 : asksQt6));
+        QVERIFY(!qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION"));
+        close(asked);
+        close(silent);
     }
 };
 

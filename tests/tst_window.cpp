@@ -409,7 +409,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    prepareApplication();
+    prepareApplication(argc, argv);
     QApplication app(argc, argv);
     applyFormFont();
     TestWindow test;

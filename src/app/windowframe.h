@@ -5,8 +5,8 @@
 class QFont;
 class QMainWindow;
 
-// Settings that must be made before the QApplication exists.
-void prepareApplication();
+// Settings that must be made before the QApplication exists; argc and argv are main's.
+void prepareApplication(int argc = 0, char **argv = nullptr);
 
 // The font the form's fixed rectangles were laid out for, in the platform's own family.
 QFont formFont(QFont platformFont);
