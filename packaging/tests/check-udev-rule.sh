@@ -25,8 +25,7 @@ here=$(readlink /proc/self/ns/mnt)
 parent=$(readlink "/proc/$PPID/ns/mnt" 2>/dev/null || true)
 init=$(readlink /proc/1/ns/mnt 2>/dev/null || true)
 [[ -n $parent && $here != "$parent" && $here != "$init" ]] ||
-    fail "refusing to mount: this mount namespace ($here) is its caller's (${parent:-?}) or" \
-        "the system's (${init:-?}); run it without --in-namespace"
+    fail "refusing to mount in my caller's or PID 1's mount namespace: run me without --in-namespace"
 
 # All scratch files live on this tmpfs, which goes away with the namespace.
 mount -t tmpfs tmpfs /run
