@@ -6,10 +6,12 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QtTest>
 
 using namespace orvtest;
@@ -139,6 +141,10 @@ private slots:
                 else if (qobject_cast<QLabel *>(w) || qobject_cast<QAbstractSpinBox *>(w) ||
                          qobject_cast<QPushButton *>(w))
                     QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+                if (auto *help = qobject_cast<QTextBrowser *>(w))
+                    QVERIFY2(help->document()->size().height() <= help->viewport()->height() &&
+                                 !help->verticalScrollBar()->isVisible(),
+                             qPrintable(help->objectName()));
                 // The lowest and highest value, whole in the text field (2-pixel margins).
                 if (auto *spin = qobject_cast<QSpinBox *>(w)) {
                     const QSignalBlocker quiet(spin);
