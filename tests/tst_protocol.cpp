@@ -118,49 +118,38 @@ private slots:
     // one that accepts and never answers must neither hold the start nor lose the frame.
     void waylandProbe_data()
     {
-        QTest::addColumn<QByteArray>("platform");
-        QTest::addColumn<QByteArray>("session");
-        QTest::addColumn<QByteArray>("argument");
+        // QT_QPA_PLATFORM, XDG_SESSION_TYPE and the -platform argument
+        QTest::addColumn<QByteArrayList>("env");
         QTest::addColumn<bool>("asksQt5");
         QTest::addColumn<bool>("asksQt6");
-        QTest::newRow("X11 session")
-            << QByteArray() << QByteArray("x11") << QByteArray() << false << true;
-        QTest::newRow("no session")
-            << QByteArray() << QByteArray() << QByteArray() << false << true;
-        QTest::newRow("Wayland session")
-            << QByteArray() << QByteArray("wayland") << QByteArray() << true << true;
-        QTest::newRow("xcb chosen")
-            << QByteArray("xcb") << QByteArray("wayland") << QByteArray() << false << false;
-        QTest::newRow("Wayland listed first")
-            << QByteArray("wayland-egl;xcb") << QByteArray() << QByteArray() << true << true;
-        QTest::newRow("-platform xcb") << QByteArray("wayland") << QByteArray("wayland")
-                                       << QByteArray("xcb") << false << false;
+        QTest::newRow("X11 session") << QByteArrayList{"", "x11", ""} << false << true;
+        QTest::newRow("no session") << QByteArrayList{"", "", ""} << false << true;
+        QTest::newRow("Wayland session") << QByteArrayList{"", "wayland", ""} << true << true;
+        QTest::newRow("xcb chosen") << QByteArrayList{"xcb", "wayland", ""} << false << false;
+        QTest::newRow("listed first") << QByteArrayList{"wayland-egl;xcb", "", ""} << true << true;
+        QTest::newRow("-platform") << QByteArrayList{"wayland", "", "xcb"} << false << false;
     }
     void waylandProbe()
     {
-        QFETCH(QByteArray, platform);
-        QFETCH(QByteArray, session);
-        QFETCH(QByteArray, argument);
+        QFETCH(QByteArrayList, env);
         QFETCH(bool, asksQt5);
         QFETCH(bool, asksQt6);
         QTemporaryDir dir;
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
+        sockaddr_un address{AF_UNIX, {}};
         const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("silent")));
         qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
         const int silent = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         QVERIFY(bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
         QVERIFY(listen(silent, 8) == 0);
         qputenv("WAYLAND_DISPLAY", path);
-        qputenv("XDG_SESSION_TYPE", session);
-        qputenv("QT_QPA_PLATFORM", platform);
+        qputenv("QT_QPA_PLATFORM", env[0]);
+        qputenv("XDG_SESSION_TYPE", env[1]);
         qunsetenv("QT_WAYLAND_DISABLE_WINDOWDECORATION");
-        QByteArray name("orv"), option("-platform");
-        char *argv[] = {name.data(), option.data(), argument.data()};
-        prepareApplication(argument.isEmpty() ? 1 : 3, argv);
+        char name[] = "orv", option[] = "-platform";
+        char *argv[] = {name, option, env[2].data()};
+        prepareApplication(env[2].isEmpty() ? 1 : 3, argv);
         const int asked = accept(silent, nullptr, nullptr);
-        QCOMPARE(asked >= 0, QT_VERSION < QT_VERSION_CHECK(6, 8, 0) &&
-                                 (QT_VERSION_MAJOR == 5 ? asksQt5 : asksQt6));
+        QCOMPARE(asked >= 0, QT_VERSION_MAJOR == 5 ? asksQt5 : asksQt6 && QT_VERSION < 0x060800);
         QVERIFY(!qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION"));
         close(asked);
         close(silent);
