@@ -46,4 +46,9 @@ if mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ]; then
 else
     as_root cmake --install "$build" --prefix "$prefix"
 fi
+# cmake leaves its list of the installed files in the build directory: back to that directory's
+# owner, whose next build or install would fail on a file of root's.
+manifest=$build/install_manifest.txt
+[ "$(stat -c %u "$manifest")" = "$(stat -c %u "$build")" ] ||
+    as_root chown "$(stat -c %u:%g "$build")" "$manifest"
 case "$prefix" in /usr | /usr/local) reload_udev ;; esac
