@@ -27,12 +27,11 @@ done
 mapwatch=$root/build-bench/bench/bench_mapwatch
 
 workdir=$(mktemp -d)
-chmod 755 "$workdir"
-xvfb="" weston="" sway=""
+xvfb="" weston="" sway="" swaydir=""
 cleanup() {
     kill $xvfb $weston $sway 2>/dev/null || true
-    [ -n "$sway" ] && pkill -u nobody -x sway 2>/dev/null || true
-    rm -rf "$workdir"
+    wait 2>/dev/null || true
+    rm -rf "$workdir" ${swaydir:+"$swaydir"}
 }
 trap cleanup EXIT
 . "$root/scripts/lib/x11.sh"
@@ -46,19 +45,23 @@ mkdir -m 700 "$workdir/weston"
 start_weston "$workdir/weston" bench || exit 1
 displays=(x11 weston)
 if command -v sway >/dev/null; then
-    # sway will not run as root.
+    # sway will not run as root: there it runs as nobody, in a folder of its own beside the
+    # private work folder, which nobody may not enter. setpriv execs: $sway is sway itself.
+    # No Xwayland: its X server would be open to every local user.
+    swaydir=$(mktemp -d)
+    printf 'output HEADLESS-1 resolution 1024x768\nxwayland disable\n' >"$swaydir/sway.conf"
+    chmod 644 "$swaydir/sway.conf"
     as_user=()
-    [ "$(id -u)" = 0 ] && as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-    mkdir -m 700 "$workdir/sway"
-    [ "$(id -u)" = 0 ] && chown nobody: "$workdir/sway"
-    echo "output HEADLESS-1 resolution 1024x768" >"$workdir/sway.conf"
-    chmod 644 "$workdir/sway.conf"
-    XDG_RUNTIME_DIR=$workdir/sway HOME=$workdir/sway WLR_BACKENDS=headless WLR_RENDERER=pixman \
-        WLR_LIBINPUT_NO_DEVICES=1 "${as_user[@]}" sway -c "$workdir/sway.conf" \
+    if [ "$(id -u)" = 0 ]; then
+        as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+        chown nobody:nogroup "$swaydir"
+    fi
+    XDG_RUNTIME_DIR=$swaydir HOME=$swaydir WLR_BACKENDS=headless WLR_RENDERER=pixman \
+        WLR_LIBINPUT_NO_DEVICES=1 "${as_user[@]}" sway -c "$swaydir/sway.conf" \
         >"$workdir/sway.log" 2>&1 &
     sway=$!
-    for _ in $(seq 100); do [ -S "$workdir/sway/wayland-1" ] && break; sleep 0.1; done
-    if [ -S "$workdir/sway/wayland-1" ]; then
+    for _ in $(seq 100); do [ -S "$swaydir/wayland-1" ] && break; sleep 0.1; done
+    if [ -S "$swaydir/wayland-1" ]; then
         displays+=(sway)
     else
         echo "wayland.sh: sway did not start; measuring without it" >&2
@@ -96,7 +99,7 @@ run() {
         x11) DISPLAY=$x11_display "$mapwatch" -- "$binary" 2>>"$workdir/stderr" |
             awk '{sub(":", ""); printf "%s %s ", $1, $2} END {print ""}' ;;
         weston) wayland_run "$workdir/weston" bench "$binary" ;;
-        sway) wayland_run "$workdir/sway" wayland-1 "$binary" ;;
+        sway) wayland_run "$swaydir" wayland-1 "$binary" ;;
     esac >>"$workdir/$1-$2"
 }
 
