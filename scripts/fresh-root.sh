@@ -425,13 +425,18 @@ try_root() {
 # --- The namespace's side ------------------------------------------------------------------
 
 if [ "${1:-}" = --inner ]; then
-    # <outer mount namespace> <route> <release> <work> <checkout>. Only where the namespaces
-    # are really new: it mounts, and must never do so on the host.
-    [ "$$" = 1 ] && [ "$(readlink /proc/self/ns/mnt)" != "$2" ] ||
-        { say "--inner runs only as the first process of new PID and mount namespaces"; exit 2; }
-    ORV_FRESH_INNER=1 route=$3
-    release "$4"
-    work=$5 checkout=$6
+    # <route> <release> <work> <checkout>, with the host's mount namespace open on descriptor 7.
+    # Only where the namespaces are really new: it mounts, and must never do so on the host.
+    # The descriptor, unlike an argument, cannot name the host by mistake; closed at once, so
+    # that nothing in the root may enter the host's namespace through it.
+    outer=$(readlink /proc/self/fd/7 2>/dev/null || true)
+    exec 7<&-
+    [ "$$" = 1 ] && [[ $outer == mnt:* && $outer != "$(readlink /proc/self/ns/mnt)" ]] ||
+        { say "--inner runs only as the first process of new PID and mount namespaces," \
+            "started by fresh-root.sh itself"; exit 2; }
+    ORV_FRESH_INNER=1 route=$2
+    release "$3"
+    work=$4 checkout=$5
     try_root
     exit 0
 fi
@@ -489,8 +494,8 @@ for r in "${releases[@]}"; do
     flock -n 9 || { say "another run is trying $suite (build-fresh-root/$suite/)"; exit 1; }
     work=$(mktemp -d /var/tmp/orv-fresh.XXXXXX)
     ensure_base
-    in_namespaces "$here/scripts/fresh-root.sh" --inner "$(readlink /proc/self/ns/mnt)" "$route" \
-        "$r" "$work" "$checkout" || { say "could not enter the namespaces"; exit 1; }
+    in_namespaces "$here/scripts/fresh-root.sh" --inner "$route" "$r" "$work" "$checkout" \
+        7</proc/self/ns/mnt || { say "could not enter the namespaces"; exit 1; }
     wait "$unshared" || exit
     unshared=""
     mounted_under "$work" && { say "something is still mounted under $work; left it in place"; exit 1; }
