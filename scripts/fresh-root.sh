@@ -307,7 +307,7 @@ inside() {
     local log=$1 env
     shift
     env=(/usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb ${DISPLAY:+DISPLAY=$DISPLAY}
-        bash -c "cd /root/orvcontrol && $*")
+        ${DISPLAY:+XAUTHORITY=/root/.Xauthority} bash -c "cd /root/orvcontrol && $*")
     chroot "$root" "${env[@]}" </dev/null 2>&1 | stamp >"$log"
 }
 # Prefixes each line with the seconds since the epoch, for the phase times.
@@ -335,7 +335,8 @@ stop_xvfb() {
     kill "$xvfb" 2>/dev/null || true
     wait "$xvfb" 2>/dev/null || true
     xvfb=""
-    unset DISPLAY
+    unset DISPLAY XAUTHORITY
+    rm -f "$root/root/.Xauthority"
 }
 
 # find_window <pattern>: the id of the visible window whose title matches, or nothing.
@@ -409,6 +410,7 @@ try_root() {
     mount_root "$root"
 
     start_xvfb "$work" 1024x768 || exit 1
+    install -m 600 "$XAUTHORITY" "$root/root/.Xauthority" # the cookie, for the root's programs
     window_run demo "scripts/run.sh --demo" 'ORVcontrol.*simulation' 'rgb(30,200,40)'
     window_run nodevice "scripts/run.sh" '^ORVcontrol v[0-9.]*$' 'rgb(200,20,20)'
     stop_xvfb # the suite starts X servers of its own

@@ -5,9 +5,21 @@
 # server that resets whenever its last client leaves (the window polling does, often) can
 # refuse the next program while it does. -dpi 96: what Xorg reports on a desktop; Xvfb's own
 # 100 would enlarge the point-sized text under Qt 5 (Qt 6 takes 96 regardless). Its messages
-# go to <workdir>/xvfb.log.
+# go to <workdir>/xvfb.log. Only clients that hold its cookie, in <workdir>/Xauthority (exported
+# as XAUTHORITY), get in: the workdir must be private to the caller.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 "$2x24" -nolisten tcp -noreset -dpi 96 3>"$1/display" 2>"$1/xvfb.log" &
+    local cookie name
+    cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+    name=$(printf MIT-MAGIC-COOKIE-1 | od -An -tx1 | tr -d ' \n')
+    # An entry for any display (family ffff, no address, no number): the server picks its
+    # display only once it runs. Each field after its length, in hex. (xauth complains about a
+    # file that does not exist yet.)
+    (umask 077 && : >"$1/Xauthority")
+    echo "ffff 0000  0000  0012 $name 0010 $cookie" | xauth -q -f "$1/Xauthority" nmerge - ||
+        return 1
+    export XAUTHORITY=$1/Xauthority
+    Xvfb -displayfd 3 -auth "$XAUTHORITY" -screen 0 "$2x24" -nolisten tcp -noreset -dpi 96 \
+        3>"$1/display" 2>"$1/xvfb.log" &
     xvfb=$!
     for _ in $(seq 100); do
         [ -s "$1/display" ] && kill -0 "$xvfb" 2>/dev/null && break
