@@ -131,28 +131,35 @@ private slots:
     }
 
     // A failed read or two keep the handle; a handle that keeps failing while the ORV stays
-    // listed is dead (unplugged and plugged back between two checks) and is opened anew.
+    // listed is dead (unplugged and plugged back between two checks) and is opened anew. Only
+    // failures in a row count: an empty read ends a run, and so does a new handle.
     void readErrors_data()
     {
-        QTest::addColumn<int>("failures"); // -1: replugged between two checks
+        QTest::addColumn<QList<int>>("runs"); // of failed reads; -1: replugged between two checks
         QTest::addColumn<QList<bool>>("states");
-        QTest::newRow("two failed reads") << 2 << QList<bool>{true};
-        QTest::newRow("three failed reads") << 3 << QList<bool>{true, false, true};
-        QTest::newRow("replugged between two checks") << -1 << QList<bool>{true, false, true};
+        const QList<bool> kept{true}, reopened{true, false, true};
+        QTest::newRow("two, then two more") << QList<int>{2, 2} << kept;
+        QTest::newRow("three failed reads") << QList<int>{3} << reopened;
+        QTest::newRow("four: one on the new handle") << QList<int>{4} << reopened;
+        QTest::newRow("replugged between two checks") << QList<int>{-1} << reopened;
     }
     void readErrors()
     {
-        QFETCH(int, failures);
+        QFETCH(QList<int>, runs);
         QFETCH(QList<bool>, states);
         Link link;
         QTRY_COMPARE_WITH_TIMEOUT(link.states.size(), 1, kWait);
-        if (failures < 0) {
-            simhid::unplug();
-            simhid::plug();
-        } else {
-            simhid::failNextReads(std::size_t(failures));
+        for (int failures : runs) {
+            // The failed reads, then two at least with nothing to read.
+            const int until = int(simhid::callCount("hid_read")) + std::max(failures, 0) + 2;
+            if (failures < 0) {
+                simhid::unplug();
+                simhid::plug();
+            } else {
+                simhid::failNextReads(std::size_t(failures));
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(int(simhid::callCount("hid_read")) >= until, kWait);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(link.states.size(), states.size(), kWait);
         simhid::injectReport(status(0x80, 1));
         QTRY_COMPARE_WITH_TIMEOUT(link.messages.size(), 1, kWait);
         QCOMPARE(link.states, states);

@@ -24,11 +24,11 @@ const QList<int> kRequests{0x86, 0x80, 0x90, 0x85, 0x84, 0x81, 0x82, 0x87,
                            0x83, 0x8E, 0x8F, 0x8B, 0x8A, 0x88, 0x89};
 const auto p = [](int code, int value) { return qMakePair(code, value); };
 
-Settings deviceA() // every value differs from the form's placeholders
+Settings deviceA() // every value differs from the form's placeholders; the times need 16 bits
 {
     Settings s;
     s.sensitivityMin = 42, s.sensitivityMax = 201, s.inhibitMs = 2500, s.auxDelayMs = 150;
-    s.pwmLed = 30, s.interNrShot = 25, s.interReleaseS = 30, s.interIntervalS = 120;
+    s.pwmLed = 30, s.interNrShot = 25, s.interReleaseS = 300, s.interIntervalS = 1200;
     s.interStartDelayS = 10, s.curSensitivity = 3, s.prefocus = true;
     return s;
 }
@@ -66,19 +66,16 @@ void perform(Session &s, const QString &actions)
     }
 }
 
-// A status-bar cell (@0..@3), or a widget's value or checked state, as text.
+// A status-bar cell (@0..@3), or a widget's value, checked state or else text, as text.
 QString shown(Session &s, const QByteArray &name)
 {
     if (name.startsWith('@'))
         return s.labels()[name.mid(1).toInt()]->text();
-    QWidget *w = s.w<QWidget>(name.constData());
-    if (auto *slider = qobject_cast<QSlider *>(w))
-        return QString::number(slider->value());
-    if (auto *spin = qobject_cast<QSpinBox *>(w))
-        return QString::number(spin->value());
-    if (auto *box = qobject_cast<QCheckBox *>(w))
-        return QString::number(box->isChecked());
-    return QString::number(static_cast<QGroupBox *>(w)->isChecked());
+    const QWidget *w = s.w<QWidget>(name.constData());
+    for (const char *property : {"value", "checked"})
+        if (w->property(property).isValid())
+            return QString::number(w->property(property).toInt());
+    return w->property("text").toString();
 }
 
 // A connected window that all the device's answers have reached, on screen.
@@ -215,26 +212,27 @@ private slots:
     void showsTheDevice_data()
     {
         QTest::addColumn<Settings>("device");
-        QTest::addColumn<int>("minor");
+        QTest::addColumn<int>("version"); // major * 100 + minor
         Settings aux = deviceA(), crossing = deviceA();
         aux.auxSensor = true;
         // Its minimum lies above the form's maximum of 127.
         crossing.sensitivityMin = 180, crossing.sensitivityMax = 240, crossing.pwmLed = 100;
         crossing.prefocus = false;
-        QTest::newRow("current 2.07") << deviceA() << 7;
-        QTest::newRow("auxiliary sensor 2.06") << aux << 6;
-        QTest::newRow("thresholds cross the form's") << crossing << 7;
-        QTest::newRow("legacy 2.05") << deviceA() << 5;
-        QTest::newRow("legacy 2.00") << crossing << 0;
+        QTest::newRow("current 2.07") << deviceA() << 207;
+        QTest::newRow("auxiliary sensor 2.06") << aux << 206;
+        QTest::newRow("thresholds cross the form's, 3.00") << crossing << 300;
+        QTest::newRow("legacy 2.05") << deviceA() << 205;
+        QTest::newRow("legacy 2.00") << crossing << 200;
     }
     void showsTheDevice()
     {
         QFETCH(Settings, device);
-        QFETCH(int, minor);
-        const bool legacy = minor <= 5;
-        Session s(device, 2, minor);
+        QFETCH(int, version);
+        const int major = version / 100, minor = version % 100;
+        const bool legacy = major == 2 && minor <= 5;
+        Session s(device, major, minor);
         QVERIFY(s.settle());
-        QCOMPARE(shown(s, "@1"), QString::asprintf("Firmware v02.%02d", minor));
+        QCOMPARE(shown(s, "@1"), QString::asprintf("Firmware v%02d.%02d", major, minor));
         const QList<QPair<const char *, int>> fields{
             {"spinSensitivityMin", device.sensitivityMin},
             {"sliderSensitivityMax", device.sensitivityMax},
@@ -262,7 +260,7 @@ private slots:
         QCOMPARE(now, device);
     }
 
-    // A user's gesture, or a single report handed to the decoder ("report:" and its bytes):
+    // A user's gesture, or reports handed to the decoder ("report:" and their bytes, by commas):
     // what it shows, and what reaches the device.
     void road_data()
     {
@@ -283,32 +281,26 @@ private slots:
             {p(1, 120)});
         row("max typed under min", "sliderSensitivityMin=50", "type:spinSensitivityMax=9",
             "sliderSensitivityMax=9", {p(1, 8), p(2, 9)});
-        row("led 1", "spinLedPwm=5", "spinLedPwm=1", "", {p(9, 4)});
         row("led 5", "spinLedPwm=1", "spinLedPwm=5", "", {p(9, 100)});
         row("prefocus on", "checkPrefocus=0", "click:checkPrefocus", "", {p(17, 1)});
         row("prefocus off", "checkPrefocus=1", "click:checkPrefocus", "", {p(17, 0)});
         row("auxiliary sensor", "", "click:grpAux", "grpInt=0", {p(5, 1)});
         row("back to built-in", "click:grpAux", "click:grpInt", "grpAux=0", {p(5, 0)});
-        row("level", "", "spinCurSensitivity=4", "", {p(16, 4)});
-        row("inhibit", "", "spinInhibitTime=600000", "", {p(3, 600000)});
-        row("aux delay", "click:grpAux", "spinAuxDelay=1000", "", {p(4, 1000)});
-        row("start delay", "", "spinStartDelay=1", "", {p(13, 1)});
         row("exposure", "", "spinReleaseTime=3600", "", {p(11, 3600)});
         row("interval", "", "spinInterval=2", "", {p(12, 2)});
         row("endless series", "", "spinNrShot=0", "", {p(10, 0)});
         row("charged", "", "report:800000000080", "@3=Chargé", {});
-        row("charging", "", "report:800000000181", "@3=En charge", {});
-        row("battery 75", "", "report:900000004bdb", "@2=Niv. batt.: 75", {});
+        row("charging", "", "report:800000008000", "@3=En charge", {});
+        row("battery 255", "", "report:90000000ff8f", "@2=Niv. batt.: 255", {});
         row("firmware long numbers", "", "report:86ff09ff099c", "@1=Firmware v2559.2559", {});
         row("led 30 is level 3", "spinLedPwm=1", "report:870000001ea5", "spinLedPwm=3", {p(9, 30)});
-        row("led already 3", "spinLedPwm=3", "report:870000001ea5", "spinLedPwm=3", {});
         row("led 31 unknown", "spinLedPwm=2", "report:870000001fa6", "spinLedPwm=2", {});
         row("led 0 shows 1", "spinLedPwm=4", "report:870000000087", "spinLedPwm=1", {p(9, 4)});
         row("level -1 shows 0", "", "report:8e000000ff8d", "spinCurSensitivity=0", {p(16, 0)});
         row("level 7 shows 4", "", "report:8e0000000795", "spinCurSensitivity=4", {p(16, 4)});
         row("prefocus on, silent", "checkPrefocus=0", "report:8f0000000190", "checkPrefocus=1", {});
         row("prefocus 2 is off", "", "report:8f0000000291", "checkPrefocus=0", {});
-        row("aux sensor writes twice", "", "report:850000000186", "grpAux=1", {p(5, 1), p(5, 1)});
+        row("aux sensor writes twice", "", "report:850000008005", "grpAux=1", {p(5, 1), p(5, 1)});
         row("built-in writes twice", "click:grpAux", "report:850000000085", "grpInt=1",
             {p(5, 0), p(5, 0)});
         row("current firmware, aux in use", "click:grpAux", "report:86000200078f", "grpInt=0", {});
@@ -321,11 +313,15 @@ private slots:
         row("inhibit u32", "", "report:83000927c073", "spinInhibitTime=600000", {p(3, 600000)});
         row("inhibit 2^31 shows its top", "", "report:838000000003", "spinInhibitTime=600000",
             {p(3, 600000)});
-        row("aux delay 2^32-1 shows its top", "", "report:84ffffffff80", "spinAuxDelay=1000",
+        row("aux delay ffff0064 shows its top", "", "report:84ffff0064e6", "spinAuxDelay=1000",
             {p(4, 1000)});
-        row("start delay 150 shows 99", "", "report:8b0000009621", "spinStartDelay=99",
+        row("start delay 261 shows 99", "", "report:8b0000010591", "spinStartDelay=99",
             {p(13, 99)});
         row("shots u16", "", "report:8800002710c7", "spinNrShot=9999", {p(10, 9999)});
+        row("shot -2", "", "report:8dfffffffe88,8c000000038f", "labelInter=Pose -2/25 en cours",
+            {});
+        row("after shot 2^31 - 1", "", "report:8d7fffffff09,8c0000000490",
+            "labelInter=Attente pose 2147483648/25", {});
         row("unknown code", "", "report:910000000091", "", {});
         row("short array", "", "report:8100", "", {});
     }
@@ -341,7 +337,8 @@ private slots:
         s.mark();
         const std::size_t before = simhid::writes().size();
         if (action.startsWith("report:"))
-            s.window->inputData(QByteArray::fromHex(action.mid(7).toLatin1()));
+            for (const QString &hex : action.mid(7).split(','))
+                s.window->inputData(QByteArray::fromHex(hex.toLatin1()));
         else
             perform(s, action);
         QCOMPARE(s.sentSinceMark(), sent);
