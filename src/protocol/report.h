@@ -72,10 +72,6 @@ constexpr bool isStatusCode(std::uint8_t code)
 std::uint8_t checksum(const std::uint8_t *five);
 
 Command buildCommand(std::uint8_t code, std::int32_t value);
-inline Command buildRequest(std::uint8_t statusCode)
-{
-    return buildCommand(statusCode, 0);
-}
 
 // `buffer` holds at least `size` bytes; anything shorter than a status report is invalid.
 bool isValidStatus(const std::uint8_t *buffer, std::size_t size);
