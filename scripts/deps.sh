@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages (12, 13 or testing) that building, running and testing ORVcontrol need.
-# Usage: scripts/deps.sh [build|test|qt6|package|screenshot|bench|sanitize|fuzz|valgrind|fresh-root]...
+# Usage: scripts/deps.sh [build|test|qt6|package|screenshot|bench|sanitize|fuzz|valgrind|style|fresh-root]...
 #        (default: build; qt6 adds what the Qt 6 build needs beside it)
 # Safe to run again: it only calls apt-get when a package is missing.
 set -euo pipefail
@@ -17,6 +17,7 @@ bench=(xvfb xauth libxcb1-dev)
 sanitize=(libasan8 libubsan1 libtsan2)
 fuzz=(clang libclang-rt-dev)
 valgrind=(valgrind)
+style=(clang-format git)
 fresh_root=(debootstrap xvfb xauth xdotool imagemagick)
 
 wanted=("${build[@]}")
@@ -31,6 +32,7 @@ for set in "$@"; do
         sanitize) wanted+=("${sanitize[@]}") ;;
         fuzz) wanted+=("${fuzz[@]}") ;;
         valgrind) wanted+=("${valgrind[@]}") ;;
+        style) wanted+=("${style[@]}") ;;
         fresh-root) wanted+=("${fresh_root[@]}") ;;
         *) echo "deps.sh: unknown package set '$set'" >&2; exit 2 ;;
     esac
