@@ -17,7 +17,7 @@ bench=(xvfb xauth libxcb1-dev)
 sanitize=(libasan8 libubsan1 libtsan2)
 fuzz=(clang libclang-rt-dev)
 valgrind=(valgrind)
-style=(clang-format git)
+style=(clang-format clang-tidy git)
 fresh_root=(debootstrap xvfb xauth xdotool imagemagick)
 
 wanted=("${build[@]}")

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Fails when a C++ file of the tree is not as clang-format (.clang-format) would write it, and
-# names the files. The tree reads the same under clang-format 14 (Debian 12) and 19 (Debian 13).
+# Style and lint gates: fails when a C++ file of the tree is not as clang-format (.clang-format)
+# would write it, naming the files, and when clang-tidy's checks (.clang-tidy) find something in
+# the program's or the simulator's sources. The tree reads the same under clang-format 14
+# (Debian 12) and 19 (Debian 13). clang-tidy needs the generated sources: it builds build-tidy/.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/deps.sh" style
@@ -15,3 +17,13 @@ if ! clang-format --dry-run --Werror "${files[@]}" 2>"$log"; then
     exit 1
 fi
 echo "style.sh: ${#files[@]} files as .clang-format writes them"
+
+build=$root/build-tidy
+cmake -S "$root" -B "$build" -DBUILD_TESTING=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+cmake --build "$build" --parallel "$(nproc)" >/dev/null
+mapfile -t sources < <(git -c safe.directory="$root" ls-files 'src/*.cpp' 'sim/*.cpp')
+for source in "${sources[@]}"; do
+    clang-tidy -p "$build" --quiet "$source" 2>/dev/null || status=1
+done
+[ "${status:-0}" = 0 ] || { echo "style.sh: clang-tidy found the faults above" >&2; exit 1; }
+echo "style.sh: clang-tidy finds nothing in ${#sources[@]} files"
