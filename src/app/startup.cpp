@@ -1,13 +1,6 @@
-#include "windowframe.h"
+#include "startup.h"
 
-#include <QApplication>
-#include <QFont>
-#include <QFontMetricsF>
-#include <QLineEdit>
-#include <QMainWindow>
-#include <QPalette>
-#include <QStyleOptionSpinBox>
-#include <QtMath>
+#include <QGuiApplication>
 
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
 #include <unistd.h>
@@ -154,67 +147,4 @@ void prepareApplication(int argc, char **argv)
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtimeDir + "/bus");
     }
 #endif
-}
-
-QFont formFont(QFont platformFont)
-{
-    // The rectangles were drawn around an 8-point UI font at 96 dpi, 11 pixels high and
-    // narrower than the usual Linux sans: at the platform's default size labels and values
-    // (an inhibit delay of 600000 ms) would be cut off.
-    platformFont.setPixelSize(11);
-    platformFont.setStretch(80);
-    // Full hinting rounds the x-height up at some scales, and the tabs, sized in ex, then
-    // overflow the tab bar on a high-density screen; vertical-only hinting keeps it steady.
-    platformFont.setHintingPreference(QFont::PreferVerticalHinting);
-    return platformFont;
-}
-
-int formLineHeight(const QFont &font)
-{
-    const QFontMetricsF metrics(font);
-    return qCeil(metrics.ascent()) + qCeil(metrics.descent());
-}
-
-void applyFormFont()
-{
-    QApplication::setFont(formFont(QApplication::font()));
-}
-
-void applyWindowFrame(QMainWindow &window)
-{
-    window.setWindowTitle(QStringLiteral("ORVcontrol v2.4"));
-    // The Wayland app id: compositors match the window with its menu entry and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("invalid.orv.orvcontrol"));
-    QPalette palette = window.palette();
-    palette.setBrush(QPalette::All, QPalette::Window,
-                     QBrush(QColor(210, 220, 230), Qt::SolidPattern));
-    window.setPalette(palette);
-}
-
-QSize FormSpinBox::sizeHint() const
-{
-    ensurePolished();
-    // The text as QAbstractSpinBox measures it, with room for the cursor.
-    const QFontMetrics metrics = fontMetrics();
-    int width = metrics.horizontalAdvance(specialValueText());
-    for (int value : {minimum(), maximum()})
-        width = qMax(width, metrics.horizontalAdvance(textFromValue(value).left(18) + prefix() +
-                                                      suffix() + QLatin1Char(' ')));
-    // The frame as the style sheet draws it: where the text field starts.
-    QStyleOptionSpinBox option;
-    initStyleOption(&option);
-    const QPoint frame =
-        style()
-            ->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxEditField, this)
-            .topLeft() -
-        option.rect.topLeft();
-    const int buttons = buttonSymbols() == NoButtons ? 0 : 16;
-    return QSize(width + 2 + buttons + 2 * frame.x(),
-                 lineEdit()->sizeHint().height() + 2 * frame.y());
-}
-
-QSize FormSpinBox::minimumSizeHint() const
-{
-    // Qt's own minimum, less what its hint adds over the one above.
-    return QSpinBox::minimumSizeHint() - (QSpinBox::sizeHint() - sizeHint());
 }

@@ -4,9 +4,7 @@
 
 class QFont;
 class QMainWindow;
-
-// Settings that must be made before the QApplication exists; argc and argv are main's.
-void prepareApplication(int argc = 0, char **argv = nullptr);
+class QTextBrowser;
 
 // The font the form's fixed rectangles were laid out for, in the platform's own family.
 QFont formFont(QFont platformFont);
@@ -33,3 +31,7 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 };
+
+// A help text: it never scrolls, and its margins above and below shrink to what its fixed
+// rectangle leaves.
+void fitHelpText(QTextBrowser *help);
