@@ -19,14 +19,13 @@ constexpr quint8 kStateRequests[] = {
 
 void MainWindow::refreshConnection(bool bStatus)
 {
-    const QString labelStyle = bStatus ? QStringLiteral(" QLabel {background: rgb(30,200,40);}")
-                                       : QStringLiteral(" QLabel {background: rgb(200,20,20);}");
+    // The status bar and its four cells in one colour: green with the ORV, red without.
+    const QString colour =
+        bStatus ? QStringLiteral("rgb(30,200,40)") : QStringLiteral("rgb(200,20,20)");
     labelConnection->setText(bStatus ? tr("ORV connecté") : tr("ORV non détecté"));
-    ui->statusBar->setStyleSheet(bStatus
-                                     ? QStringLiteral(" QStatusBar {background: rgb(30,200,40);}")
-                                     : QStringLiteral(" QStatusBar {background: rgb(200,20,20);}"));
+    ui->statusBar->setStyleSheet(QStringLiteral(" QStatusBar {background: %1;}").arg(colour));
     for (QLabel *label : {labelConnection, labelFirmware, labelCharge, labelBattery})
-        label->setStyleSheet(labelStyle);
+        label->setStyleSheet(QStringLiteral(" QLabel {background: %1;}").arg(colour));
 
     if (bStatus) {
         for (quint8 code : kStateRequests)

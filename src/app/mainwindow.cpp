@@ -1,13 +1,11 @@
 #include "mainwindow.h"
 
+#include "formstyle.h"
 #include "hidthread.h"
 #include "ui_mainwindow.h"
-#include "windowframe.h"
 
 #include <QLabel>
 #include <QTextBrowser>
-#include <QTextFrame>
-#include <QtMath>
 
 namespace {
 
@@ -16,29 +14,9 @@ QLabel *makeStatusLabel(QWidget *parent, const QString &text)
     auto *label = new QLabel(parent);
     label->setText(text);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    label->setStyleSheet(QStringLiteral(" QLabel {background: rgb(30,200,40);}"));
     // Without this the layout hands out width by text length and the four cells differ.
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     return label;
-}
-
-// The help texts are fixed and drawn to fit their rectangles: they never scroll. Under Qt 5
-// the one-line lag instructions, a 14-pixel line between the document's 4-pixel margins,
-// overflow their 21-pixel rectangle; trim the margins above and below to what is left.
-void fitHelpText(QTextBrowser *help)
-{
-    help->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    help->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    help->ensurePolished();
-    const QRect room = help->contentsRect();
-    QTextDocument *document = help->document();
-    document->setTextWidth(room.width());
-    QTextFrameFormat frame = document->rootFrame()->frameFormat();
-    const qreal text = document->size().height() - frame.topMargin() - frame.bottomMargin();
-    const qreal margin = qBound(0.0, qreal(qFloor((room.height() - text) / 2)), frame.topMargin());
-    frame.setTopMargin(margin);
-    frame.setBottomMargin(margin);
-    document->rootFrame()->setFrameFormat(frame);
 }
 
 } // namespace
