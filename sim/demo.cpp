@@ -1,8 +1,9 @@
 // ORVcontrol with a simulated ORV in place of the hardware: the same window and link code,
 // linked against the simulated hidapi. The device is plugged in a second after start.
+#include "formstyle.h"
 #include "mainwindow.h"
 #include "simhid.h"
-#include "windowframe.h"
+#include "startup.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -2,7 +2,7 @@
 // sets up before its QApplication exists.
 #include "ledbrightness.h"
 #include "report.h"
-#include "windowframe.h"
+#include "startup.h"
 
 #include <QtTest>
 

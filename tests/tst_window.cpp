@@ -1,7 +1,8 @@
 // The window as a user meets it: its frame and form at the machine's fonts, and the whole road
 // over the simulated ORV, from the connection to every setting, the intervalometer and the lag.
+#include "formstyle.h"
 #include "orvsession.h"
-#include "windowframe.h"
+#include "startup.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,5 +1,6 @@
+#include "formstyle.h"
 #include "mainwindow.h"
-#include "windowframe.h"
+#include "startup.h"
 
 #include <QApplication>
 
