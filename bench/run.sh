@@ -36,6 +36,8 @@ cleanup() {
 trap cleanup EXIT
 # shellcheck source=../scripts/lib/x11.sh
 . "$root/scripts/lib/x11.sh"
+# shellcheck source=lib.sh
+. "$root/bench/lib.sh"
 start_xvfb "$workdir" 1024x768
 # The program sheds two costs unless these are set; the figures are for a user who set neither.
 unset QT_XCB_GL_INTEGRATION DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY WAYLAND_SOCKET QT_QPA_PLATFORM \
@@ -72,26 +74,12 @@ measure() {
         >>"$workdir/$label"
 }
 
-# field <label> <name>: that figure of every run of <label>, one a line.
-field() {
-    awk -v name="$2" '{for (i = 1; i < NF; i += 2) if ($i == name) print $(i + 1)}' \
-        "$workdir/$1"
-}
-
-# stats: median q1 q3 min max of the numbers on standard input.
-stats() {
-    sort -g | awk '
-        function q(p,   h, l) { h = (n - 1) * p + 1; l = int(h)
-                                return l >= n ? v[n] : v[l] + (h - l) * (v[l + 1] - v[l]) }
-        { v[++n] = $1 }
-        END { if (n) printf "%.6g %.6g %.6g %.6g %.6g\n", q(0.5), q(0.25), q(0.75), v[1], v[n] }'
-}
 
 declare -A median q1 q3 min max
 # report <name> <label> <field> [scale]: prints the figure and keeps it for the table.
 report() {
     local key="$1.$2" s
-    s=$(field "$2" "$3" | awk -v k="${4:-1}" '{print $1 * k}' | stats)
+    s=$(field "$workdir/$2" "$3" | awk -v k="${4:-1}" '{print $1 * k}' | stats)
     [ -n "$s" ] || { echo "run.sh: no $3 for $2" >&2; cat "$workdir/stderr" >&2; exit 1; }
     read -r "median[$key]" "q1[$key]" "q3[$key]" "min[$key]" "max[$key]" <<<"$s"
     echo "$key: ${median[$key]}"
@@ -203,14 +191,5 @@ $(row "Baseline, default-configured" baseline)
 <!-- end of results -->
 EOF
 out=$root/BENCHMARKS.md
-if [ -f "$out" ] && grep -q '^<!-- results:' "$out"; then
-    awk -v block="$block" '
-        /^<!-- results:/ { while ((getline line < block) > 0) print line; skip = 1; next }
-        /^<!-- end of results -->/ { skip = 0; next }
-        !skip' "$out" >"$workdir/out"
-    cat "$workdir/out" >"$out"
-else
-    { [ -f "$out" ] && cat "$out" && echo; cat "$block"; } >"$workdir/out"
-    cat "$workdir/out" >"$out"
-fi
+write_block "$out" results "$block"
 echo "wrote the results into $out" >&2

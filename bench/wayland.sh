@@ -35,6 +35,7 @@ cleanup() {
 }
 trap cleanup EXIT
 . "$root/scripts/lib/x11.sh"
+. "$root/bench/lib.sh"
 start_xvfb "$workdir" 1024x768
 x11_display=$DISPLAY
 unset DISPLAY QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION QT_WAYLAND_DISABLE_WINDOWDECORATION \
@@ -115,11 +116,7 @@ for round in $(seq 0 $((runs - 1))); do
 done
 
 # median <case> <field>
-median() {
-    awk -v name="$2" '{for (i = 1; i < NF; i += 2) if ($i == name) print $(i + 1)}' \
-        "$workdir/$1" | sort -g | awk '{v[++n] = $1} END {if (n % 2) print v[(n + 1) / 2];
-        else print (v[n / 2] + v[n / 2 + 1]) / 2}'
-}
+median() { field "$workdir/$1" "$2" | stats | cut -d' ' -f1; }
 declare -A rss start
 for c in "${cases[@]}"; do
     key=${c/ /-}
@@ -156,13 +153,5 @@ block=$workdir/block
     echo "<!-- end of wayland results -->"
 } >"$block"
 out=$root/BENCHMARKS.md
-if grep -q '^<!-- wayland results:' "$out"; then
-    awk -v block="$block" '
-        /^<!-- wayland results:/ { while ((getline line < block) > 0) print line; skip = 1; next }
-        /^<!-- end of wayland results -->/ { skip = 0; next }
-        !skip' "$out" >"$workdir/out"
-else
-    { cat "$out"; echo; echo "## X11 and Wayland, Qt 5 and Qt 6"; echo; cat "$block"; } >"$workdir/out"
-fi
-cat "$workdir/out" >"$out"
+write_block "$out" "wayland results" "$block" "## X11 and Wayland, Qt 5 and Qt 6"
 echo "wrote the Wayland results into $out" >&2
