@@ -33,8 +33,8 @@ case "${1:-}" in
         (cd "$build" && cpack -G DEB >/dev/null)
         deb=$(ls -t "$build"/orvcontrol_*.deb | head -n 1)
         echo "install.sh: installing $deb"
+        # The package's postinst reloads the udev rules itself.
         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb"
-        reload_udev
         exit 0 ;;
     *) echo "usage: scripts/install.sh [--prefix DIR | --deb | --udev-rule]" >&2; exit 2 ;;
 esac
