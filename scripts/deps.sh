@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages (12, 13 or testing) that building, running and testing ORVcontrol need.
-# Usage: scripts/deps.sh [build|test|qt6|package|screenshot|bench|sanitize|fuzz|valgrind|style|fresh-root]...
+# Usage: scripts/deps.sh [build|test|qt6|package|lintian|screenshot|bench|sanitize|fuzz|valgrind|style|fresh-root]...
 #        (default: build; qt6 adds what the Qt 6 build needs beside it)
 # Safe to run again: it only calls apt-get when a package is missing.
 set -euo pipefail
@@ -12,6 +12,8 @@ test=(umockdev libumockdev-dev xvfb xauth xdotool x11-apps x11-xserver-utils ima
     weston)
 qt6=(qt6-base-dev qt6-base-dev-tools libxkbcommon-dev qt6-wayland)
 package=(dpkg-dev file)
+# Apart from package: it is large, and building or installing the package never needs it.
+lintian=(lintian)
 screenshot=(xvfb xauth x11-apps imagemagick xdotool)
 bench=(xvfb xauth libxcb1-dev)
 sanitize=(libasan8 libubsan1 libtsan2)
@@ -27,6 +29,7 @@ for set in "$@"; do
         test) wanted+=("${test[@]}") ;;
         qt6) wanted+=("${qt6[@]}") ;;
         package) wanted+=("${package[@]}") ;;
+        lintian) wanted+=("${lintian[@]}") ;;
         screenshot) wanted+=("${screenshot[@]}") ;;
         bench) wanted+=("${bench[@]}") ;;
         sanitize) wanted+=("${sanitize[@]}") ;;
