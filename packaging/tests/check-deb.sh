@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree with CPack, then checks its control fields,
-# its dependencies (as dpkg-shlibdeps found them) and the tree it unpacks to.
+# its dependencies (as dpkg-shlibdeps found them), its maintainer scripts and the tree it
+# unpacks to.
 # Usage: check-deb.sh BUILD_DIR APP_ID VERSION QT_MAJOR
 set -euo pipefail
 build=$1 app_id=$2 version=$3 qt=$4
@@ -21,7 +22,7 @@ fields=$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')
 depends=$(dpkg-deb -f "$deb" Depends)
 has_dep() { [[ ", $depends," =~ ,\ "$1"[\ ,] ]]; }
 root=$work/root
-dpkg-deb -x "$deb" "$root"
+dpkg-deb -R "$deb" "$root"
 exe=$root/usr/bin/orvcontrol
 [[ -x $exe && $(file -b "$exe") == ELF*executable* ]] || fail "$(file -b "$exe") at /usr/bin/orvcontrol"
 
@@ -40,8 +41,7 @@ done
 for so in libhidapi-libusb.so.0 libumockdev.so.0 "libQt${qt}Test.so.$qt"; do
     ! grep -qxF "$so" <<<"$needed" || fail "the program links $so"
 done
-wayland=qt6-wayland
-[ "$qt" = 5 ] && wayland=qtwayland5
+[ "$qt" = 5 ] && wayland=qtwayland5 || wayland=qt6-wayland
 recommends=$(dpkg-deb -f "$deb" Recommends)
 [ "$recommends" = "$wayland" ] || fail "Recommends '$recommends', not the Wayland plugin $wayland"
 
@@ -52,6 +52,8 @@ for path in usr/bin/orvcontrol usr/lib/udev/rules.d/70-orvcontrol.rules \
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/"$app_id.png"; do
     [ -f "$root/$path" ] || fail "/$path is not in the package"
 done
+# They reload the udev rules on installation and removal.
+[[ -x $root/DEBIAN/postinst && -x $root/DEBIAN/postrm ]] || fail "no executable postinst and postrm"
 # The build tree's run path must not survive into the installed program.
 [[ $(readelf -d "$exe") != *"$build"* ]] || fail "/usr/bin/orvcontrol keeps a run path to $build"
 echo "PASS: $debs (Depends: $depends)"
