@@ -24,7 +24,7 @@ build=${ORV_BENCH_BUILD_DIR:-$root/build-bench}
 
 "$root/scripts/deps.sh" build bench
 echo "building Release into $build" >&2
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DORV_BENCH=ON >/dev/null
+(cd "$root" && cmake --preset bench -B "$(realpath -m "$build")") >/dev/null
 cmake --build "$build" --parallel "$(nproc)" \
     --target orvcontrol bench_baseline bench_mapwatch bench_connect >/dev/null
 

@@ -17,11 +17,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 runs=${ORV_BENCH_RUNS:-9}
 
 "$root/scripts/deps.sh" build bench qt6 test
-for qt in 5 6; do
-    build=$root/build-bench$([ $qt = 6 ] && echo -qt6 || true)
-    echo "building Release against Qt $qt into $build" >&2
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DORV_BENCH=ON \
-        -DORV_QT_MAJOR=$qt >/dev/null
+for preset in bench bench-qt6; do
+    build=$root/build-$preset
+    echo "building Release ($preset) into $build" >&2
+    (cd "$root" && cmake --preset $preset) >/dev/null
     cmake --build "$build" --parallel "$(nproc)" --target orvcontrol bench_mapwatch >/dev/null
 done
 mapwatch=$root/build-bench/bench/bench_mapwatch

@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
-# Configures and builds ORVcontrol into build/ (or $ORV_BUILD_DIR): the program and the demo,
-# and with -DBUILD_TESTING=ON the tests and benchmarks as well. --qt6 builds against Qt 6,
-# into build-qt6/.
-# Usage: scripts/build.sh [--qt6] [--target NAME]... [cmake -D options]...
+# Configures and builds ORVcontrol from a preset of CMakePresets.json: the program and the demo
+# into build/ (or $ORV_BUILD_DIR), --tests adds the tests and benchmarks, --qt6 builds against
+# Qt 6 into build-qt6/.
+# Usage: scripts/build.sh [--qt6] [--tests] [--target NAME]... [cmake -D options]...
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${ORV_BUILD_DIR:-$root/build}
-args=("$@") configure=() targets=() qt6=""
+args=("$@") configure=() targets=() qt6="" tests=""
 while [ $# -gt 0 ]; do
     case "$1" in
-        --qt6) qt6=" qt6" build=${ORV_BUILD_DIR:-$root/build-qt6} configure+=(-DORV_QT_MAJOR=6) ;;
+        --qt6) qt6=yes ;;
+        --tests) tests=yes ;;
         --target) targets+=(--target "$2"); shift ;;
         *) configure+=("$1") ;;
     esac
     shift
 done
-# Which packages a failure most likely lacks.
-sets="build"
-case " ${configure[*]:-} " in *" -DBUILD_TESTING=ON "*) sets="build test" ;; esac
-sets+=$qt6
+# The preset, and which packages a failure most likely lacks.
+if [ -n "$qt6" ]; then
+    preset=qt6${tests:+-tests} build=${ORV_BUILD_DIR:-$root/build-qt6}
+else
+    preset=${tests:+tests} build=${ORV_BUILD_DIR:-$root/build}
+fi
+preset=${preset:-default} sets="build${tests:+ test}${qt6:+ qt6}"
+build=$(realpath -m "$build")
 
 # not_owned <uid>: the first file of the build directory that is not that user's, if any.
 not_owned() { find "$build" ! -user "$1" -print -quit 2>/dev/null || true; }
@@ -44,8 +48,8 @@ fi
 echo "build.sh: configuring and building in $build"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-if ! cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" \
-    "${configure[@]}" >"$log" 2>&1; then
+if ! (cd "$root" && cmake --preset "$preset" -B "$build" \
+    ${CMAKE_BUILD_TYPE:+-DCMAKE_BUILD_TYPE="$CMAKE_BUILD_TYPE"} "${configure[@]}") >"$log" 2>&1; then
     cat "$log" >&2
     echo "build.sh: configuring failed; the packages it needs: scripts/deps.sh $sets" >&2
     exit 1

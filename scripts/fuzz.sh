@@ -10,9 +10,9 @@ seconds=${1:-60}
 build=$root/build-fuzz
 supp=$root/tests/sanitizers
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBUILD_TESTING=OFF -DORV_SANITIZE=address -DORV_FUZZ=ON >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target fuzz_report fuzz_window
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --parallel "$(nproc)"
 
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

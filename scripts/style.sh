@@ -19,8 +19,8 @@ fi
 echo "style.sh: ${#files[@]} files as .clang-format writes them"
 
 build=$root/build-tidy
-cmake -S "$root" -B "$build" -DBUILD_TESTING=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
-cmake --build "$build" --parallel "$(nproc)" >/dev/null
+cmake --preset tidy >/dev/null
+cmake --build --preset tidy --parallel "$(nproc)" >/dev/null
 mapfile -t sources < <(git -c safe.directory="$root" ls-files 'src/*.cpp' 'sim/*.cpp')
 for source in "${sources[@]}"; do
     clang-tidy -p "$build" --quiet "$source" 2>/dev/null || status=1

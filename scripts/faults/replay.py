@@ -83,19 +83,21 @@ def run(cmd, **kw):
     return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
 
 
+def preset(args):
+    """The CMake preset of the variant: its build options, and its tests' environment."""
+    return {"address": "asan", "thread": "tsan"}.get(args.sanitize, "tests")
+
+
 def build(src, build_dir, args):
-    configure = ["cmake", "-S", str(src), "-B", str(build_dir), "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-                 "-DBUILD_TESTING=ON"]
-    if args.sanitize:
-        configure.append(f"-DORV_SANITIZE={args.sanitize}")
-    out = run(configure)
+    out = run(["cmake", "--preset", preset(args), "-B", str(build_dir)], cwd=src)
     if out.returncode == 0:
         out = run(["cmake", "--build", str(build_dir), "--parallel", str(os.cpu_count())])
     return out
 
 
-def red_tests(build_dir, args, only=None):
-    cmd = ["ctest", "--test-dir", str(build_dir), "--timeout", str(args.timeout)]
+def red_tests(src, build_dir, args, only=None):
+    cmd = ["ctest", "--preset", preset(args), "--test-dir", str(build_dir), "--timeout",
+           str(args.timeout)]
     if only:
         cmd += ["-R", "^(" + "|".join(map(re.escape, only)) + ")$"]
     else:
@@ -104,7 +106,7 @@ def red_tests(build_dir, args, only=None):
             cmd += ["-R", args.tests]
     failed_log = build_dir / "Testing" / "Temporary" / "LastTestsFailed.log"
     failed_log.unlink(missing_ok=True)
-    run(cmd)
+    run(cmd, cwd=src)
     if not failed_log.exists():
         return []
     return sorted(line.split(":", 1)[1] for line in failed_log.read_text().split() if ":" in line)
@@ -123,9 +125,9 @@ def try_fault(fault, src, build_dir, args):
         target.write_text(text)
         if build(src, build_dir, args).returncode != 0:
             return ["(does not build)"]
-        red = red_tests(build_dir, args)
+        red = red_tests(src, build_dir, args)
         # Alone and once more: what fails again is the fault's doing, not the load's.
-        return red_tests(build_dir, args, only=red) if red else []
+        return red_tests(src, build_dir, args, only=red) if red else []
     finally:
         target.write_text(original)
 
@@ -142,14 +144,6 @@ def main():
     parser.add_argument("--expect", type=Path, help="an earlier record that must still hold")
     args = parser.parse_args()
 
-    if args.sanitize == "thread":
-        os.environ.setdefault("TSAN_OPTIONS", "halt_on_error=1:second_deadlock_stack=1:suppressions="
-                              f"{ROOT}/tests/sanitizers/tsan.supp")
-    elif args.sanitize == "address":
-        os.environ.setdefault("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=1")
-        os.environ.setdefault("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1")
-        os.environ.setdefault("LSAN_OPTIONS", f"suppressions={ROOT}/tests/sanitizers/lsan.supp")
-
     faults = parse(args.faults)
     if args.only:
         wanted = set(args.only.split(","))
@@ -162,7 +156,7 @@ def main():
         out = build(src, build_dir, args)
         if out.returncode != 0:
             sys.exit(out.stdout[-4000:] + "\nreplay.py: the tree itself does not build")
-    red = red_tests(slots[0][1], args)
+    red = red_tests(*slots[0], args)
     if red:
         sys.exit(f"replay.py: the suite is red before any fault: {', '.join(red)}")
 
