@@ -5,6 +5,8 @@
 // Usage: bench_baseline [--enumerate]
 //   --enumerate  also look for the ORV every 100 ms on a worker thread, through the real
 //                hidapi, as the program does while no device is plugged in.
+#include "identity.h"
+
 #include <hidapi.h>
 
 #include <QApplication>
@@ -33,7 +35,7 @@ protected:
     void run() override
     {
         while (!stop) {
-            hid_device_info *list = hid_enumerate(0x1FC9, 0x0003);
+            hid_device_info *list = hid_enumerate(orv::kVendorId, orv::kProductId);
             hid_free_enumeration(list);
             QThread::msleep(100);
         }

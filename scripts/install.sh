@@ -9,14 +9,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${ORV_BUILD_DIR:-$root/build}
 . "$root/scripts/lib/root.sh"
 
-# Applies the rules to an ORV already plugged in. Containers and chroots run no udev daemon;
-# there the rule takes effect when udev next starts.
-reload_udev() {
-    if [ -S /run/udev/control ] && command -v udevadm >/dev/null; then
-        as_root udevadm control --reload
-        as_root udevadm trigger --subsystem-match=hidraw --action=change
-    fi
-}
+# Applies the rules to an ORV already plugged in, as the package's postinst does.
+reload_udev() { as_root sh "$root/packaging/debian/udev-reload" configure; }
 
 prefix=/usr/local
 case "${1:-}" in
@@ -24,7 +18,10 @@ case "${1:-}" in
     --prefix) [ $# -ge 2 ] || { echo "usage: scripts/install.sh --prefix DIR" >&2; exit 2; }
         prefix=$2 ;;
     --udev-rule)
-        as_root install -D -m 644 "$root/packaging/70-orvcontrol.rules" /etc/udev/rules.d/70-orvcontrol.rules
+        # The build writes the rule from the device's identity.
+        "$root/scripts/deps.sh" build
+        "$root/scripts/build.sh" --target orvcontrol
+        as_root install -D -m 644 "$build/packaging/70-orvcontrol.rules" /etc/udev/rules.d/70-orvcontrol.rules
         reload_udev
         exit 0 ;;
     --deb)

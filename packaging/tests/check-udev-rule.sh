@@ -3,7 +3,7 @@
 # umockdev: the ORV's node must be tagged uaccess, and no other device may be. It works in a
 # private mount namespace, so that the system's own rules stay out of the way (systemd's
 # hwdb would tag the ORV on its own) and udevadm writes nothing to the real /run or /dev.
-# Usage: check-udev-rule.sh RULE_FILE
+# Usage: check-udev-rule.sh RULE_FILE VENDOR PRODUCT  (USB IDs as four hex digits)
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -15,9 +15,9 @@ if [ "${1:-}" != --in-namespace ]; then
     fi
     [ "$(id -u)" -eq 0 ] && unshare --mount true 2>/dev/null ||
         { echo "SKIP: needs root, for a private mount namespace"; exit 77; }
-    exec unshare --mount --propagation private bash "${BASH_SOURCE[0]}" --in-namespace "$rule"
+    exec unshare --mount --propagation private bash "${BASH_SOURCE[0]}" --in-namespace "$rule" "$2" "$3"
 fi
-rule=$2 name=$(basename "$2")
+rule=$2 name=$(basename "$2") vendor=$3 product=$4
 # What follows mounts over /run, /dev/char and the rules directories: only ever in a namespace
 # of its own, neither its caller's nor the system's (where PID 1's may be read), whoever passed
 # --in-namespace.
@@ -39,7 +39,7 @@ if [ -d /dev/char ]; then mount -t tmpfs tmpfs /dev/char; fi
 
 # A USB HID device VENDOR:PRODUCT with its hidraw node, as the kernel lays it out in sysfs.
 usb=/devices/pci0000:00/0000:00:14.0/usb1/1-1
-hidraw=$usb/1-1:1.0/0003:1FC9:0003.0001/hidraw/hidraw0
+hidraw=$usb/1-1:1.0/0003:${vendor^^}:${product^^}.0001/hidraw/hidraw0
 describe() {
     cat <<EOD
 P: $usb
@@ -56,7 +56,7 @@ P: $usb/1-1:1.0
 E: DEVTYPE=usb_interface
 E: SUBSYSTEM=usb
 
-P: $usb/1-1:1.0/0003:1FC9:0003.0001
+P: $usb/1-1:1.0/0003:${vendor^^}:${product^^}.0001
 E: SUBSYSTEM=hid
 
 P: $hidraw
@@ -86,8 +86,10 @@ expect() {
     [ "$got" = "$4" ] || { cat "$log" >&2; fail "$what: uaccess $got, expected $4 (tags $tags)"; }
 }
 
-expect 1fc9 0003 "$hidraw" yes
-expect 1fc9 0004 "$hidraw" no # another product of the same vendor
-expect 046d 0003 "$hidraw" no # the same product number from another vendor
-expect 1fc9 0003 "$usb" no    # the ORV's raw USB node: ORVcontrol only needs hidraw
+# Another product of the same vendor, and the same product number from another vendor.
+other() { printf '%04x' $((0x$1 ^ 1)); }
+expect "$vendor" "$product" "$hidraw" yes
+expect "$vendor" "$(other "$product")" "$hidraw" no
+expect "$(other "$vendor")" "$product" "$hidraw" no
+expect "$vendor" "$product" "$usb" no # the ORV's raw USB node: ORVcontrol only needs hidraw
 echo "PASS: $name tags the ORV's hidraw node, and nothing else"

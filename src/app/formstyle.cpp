@@ -1,4 +1,5 @@
 #include "formstyle.h"
+#include "identity.h"
 
 #include <QApplication>
 #include <QFont>
@@ -39,7 +40,7 @@ void applyWindowFrame(QMainWindow &window)
 {
     window.setWindowTitle(QStringLiteral("ORVcontrol v2.4"));
     // The Wayland app id: compositors match the window with its menu entry and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("invalid.orv.orvcontrol"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(orv::kAppId));
     QPalette palette = window.palette();
     palette.setBrush(QPalette::All, QPalette::Window,
                      QBrush(QColor(210, 220, 230), Qt::SolidPattern));

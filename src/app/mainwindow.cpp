@@ -2,6 +2,7 @@
 
 #include "formstyle.h"
 #include "hidthread.h"
+#include "identity.h"
 #include "ui_mainwindow.h"
 
 #include <QLabel>
@@ -53,7 +54,7 @@ MainWindow::MainWindow(QWidget *parent, int iLinkPeriodMs)
     refreshConnection(false);
 
     pHidThread = new hidthread(this, iLinkPeriodMs);
-    pHidThread->HID_vConfigure(0x1FC9, 0x0003, 64);
+    pHidThread->HID_vConfigure(orv::kVendorId, orv::kProductId, 64);
 
     iShotCounter = 0;
     aiLedPwm = computeLedBrightnessTable();
