@@ -14,7 +14,6 @@ for arg in "$@"; do
 done
 build=${ORV_BUILD_DIR:-$root/build${qt:+-qt6}}
 binary=$build/$program
-[ "$program" = orvcontrol-demo ] && binary=$build/sim/$program
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
     echo "run.sh: ORVcontrol needs a graphical session, and neither DISPLAY nor WAYLAND_DISPLAY is set (scripts/build.sh only builds it)" >&2
     exit 1

@@ -66,7 +66,7 @@ trap cleanup EXIT
 start_xvfb "$workdir" 1024x900
 export QT_SCALE_FACTOR="$scale"
 
-if [ "$demo" = 1 ]; then binary=$build/sim/orvcontrol-demo; else binary=$build/orvcontrol; fi
+if [ "$demo" = 1 ]; then binary=$build/orvcontrol-demo; else binary=$build/orvcontrol; fi
 "$binary" &
 app=$!
 win=$(wait_window)
