@@ -30,10 +30,8 @@ bool OrvModel::Settings::operator==(const Settings &o) const
 
 void OrvModel::receive(const std::uint8_t msg[6])
 {
-    if (sum5(msg) != msg[5]) {
-        ++badChecksums_;
+    if (sum5(msg) != msg[5])
         return;
-    }
     const std::uint8_t code = msg[0];
     const auto value =
         static_cast<std::int32_t>((std::uint32_t(msg[1]) << 24) | (std::uint32_t(msg[2]) << 16) |
@@ -56,9 +54,6 @@ void OrvModel::receive(const std::uint8_t msg[6])
         break;
     case 0x05:
         s.auxSensor = value != 0;
-        break;
-    case 0x06:
-        ++lagStarts_;
         break;
     case 0x09:
         s.pwmLed = value;
@@ -198,16 +193,6 @@ bool OrvModel::takeNext(Queued &out)
     return true;
 }
 
-bool OrvModel::takeReport(std::uint8_t out[6])
-{
-    Queued q;
-    if (!takeNext(q))
-        return false;
-    std::fill(out, out + 6, 0);
-    std::copy_n(q.bytes.begin(), std::min<std::size_t>(q.bytes.size(), 6), out);
-    return true;
-}
-
 void OrvModel::setFirmware(int major, int minor)
 {
     fwMajor_ = major;
@@ -223,19 +208,17 @@ void OrvModel::startSeries()
     seriesRelease_ = seconds16(settings_.interReleaseS);
     seriesInterval_ = seconds16(settings_.interIntervalS);
     shot_ = 0;
-    phase_ = WaitFirst;
     nextEvent_ = now_ + seconds16(settings_.interStartDelayS);
-    enterState(2);
+    enterState(WaitFirst);
 }
 
 void OrvModel::stopSeries()
 {
     // Confirmed even when idle, so a host that lost track can always get back to inactive.
-    phase_ = Idle;
-    enterState(1);
+    enterState(Inactive);
 }
 
-void OrvModel::enterState(int state)
+void OrvModel::enterState(InterState state)
 {
     interState_ = state;
     send(0x8C, static_cast<std::uint32_t>(state));
@@ -245,29 +228,26 @@ void OrvModel::beginExposure()
 {
     ++shot_;
     send(0x8D, shot_);
-    phase_ = Exposing;
     nextEvent_ += seriesRelease_;
-    enterState(3);
+    enterState(Exposing);
 }
 
 void OrvModel::step()
 {
-    switch (phase_) {
+    switch (interState_) {
     case WaitFirst:
     case WaitNext:
         beginExposure();
         break;
     case Exposing:
         if (seriesShots_ > 0 && shot_ >= seriesShots_) {
-            phase_ = Idle;
-            enterState(1);
+            enterState(Inactive);
         } else {
-            phase_ = WaitNext;
             nextEvent_ += seriesInterval_;
-            enterState(4);
+            enterState(WaitNext);
         }
         break;
-    case Idle:
+    case Inactive:
         break;
     }
 }
@@ -277,7 +257,7 @@ void OrvModel::advance(std::chrono::milliseconds dt)
     if (dt.count() <= 0)
         return;
     const auto target = now_ + dt;
-    while (phase_ != Idle && nextEvent_ <= target) {
+    while (interState_ != Inactive && nextEvent_ <= target) {
         now_ = nextEvent_;
         step();
     }

@@ -56,10 +56,8 @@ public:
 
     // Moves the device clock forward and sends whatever the intervalometer sends meanwhile.
     void advance(std::chrono::milliseconds dt);
-    std::chrono::milliseconds now() const { return now_; }
 
     // FIFO of reports waiting to reach the host.
-    bool takeReport(std::uint8_t out[6]); // copies up to 6 bytes, zero-fills the rest
     bool takeNext(Queued &out);
     std::size_t pending() const { return queue_.size(); }
     void clearPending() { queue_.clear(); }
@@ -69,36 +67,28 @@ public:
     void setSettings(const Settings &s) { settings_ = s; }
 
     void setFirmware(int major, int minor);
-    int firmwareMajor() const { return fwMajor_; }
-    int firmwareMinor() const { return fwMinor_; }
     void setBattery(std::uint8_t level) { battery_ = level; }
-    std::uint8_t battery() const { return battery_; }
     void setCharging(bool charging) { charging_ = charging; }
-    bool charging() const { return charging_; }
-
-    int interState() const { return interState_; }
-    std::uint32_t interShot() const { return shot_; }
 
     // Every message with a good checksum, requests included, in arrival order.
     const std::vector<Received> &received() const { return received_; }
     void clearReceived() { received_.clear(); }
-    std::size_t badChecksums() const { return badChecksums_; }
-    std::size_t lagStarts() const { return lagStarts_; }
 
 private:
-    enum Phase
+    // The intervalometer's states, numbered as reported.
+    enum InterState
     {
-        Idle,
-        WaitFirst,
-        Exposing,
-        WaitNext,
+        Inactive = 1,
+        WaitFirst = 2,
+        Exposing = 3,
+        WaitNext = 4,
     };
 
     void answer(std::uint8_t code);
     void send(std::uint8_t code, std::uint32_t payload);
     void startSeries();
     void stopSeries();
-    void enterState(int state);
+    void enterState(InterState state);
     void beginExposure();
     void step(); // runs the event due at nextEvent_
 
@@ -110,8 +100,7 @@ private:
 
     std::chrono::milliseconds now_{0};
     std::chrono::milliseconds nextEvent_{0};
-    Phase phase_ = Idle;
-    int interState_ = 1;
+    InterState interState_ = Inactive;
     std::uint32_t shot_ = 0;
     // Series parameters are latched at start, like a device that arms a timer once.
     std::uint32_t seriesShots_ = 0;
@@ -120,6 +109,4 @@ private:
 
     std::deque<Queued> queue_;
     std::vector<Received> received_;
-    std::size_t badChecksums_ = 0;
-    std::size_t lagStarts_ = 0;
 };
