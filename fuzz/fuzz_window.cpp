@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     require(session->brokenInvariant());
     require(session->badWrite(0, true)); // requests only as it connected
     simhid::setLogging(false);
-    simhid::takeLogs();
+    simhid::takeWrites();
     spins = session->window->findChildren<QSpinBox *>();
     return 0;
 }
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (spin->value() < spin->minimum() || spin->value() > spin->maximum())
             require(spin->objectName() + QStringLiteral(" outside its range"));
     require(session->badWrite());
-    simhid::takeLogs(); // keeps the record of writes from growing
+    simhid::takeWrites(); // keeps the record of writes from growing
     if (++inputs % 256 == 0) {
         simhid::withModel([](OrvModel &m) { m.clearReceived(); });
         QCoreApplication::processEvents();

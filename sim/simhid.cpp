@@ -4,15 +4,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <unordered_set>
 
 namespace {
 
-constexpr const wchar_t *kSerial = L"ORV-SIM-0001";
+constexpr char kPath[] = "/dev/hidraw-orvsim";
+constexpr std::size_t kReportLength = 64; // the model's reports are padded to this
 
 struct InFlight
 {
@@ -46,12 +45,10 @@ struct State
     unsigned epoch = 1;
     bool openRefused = false;
     std::size_t readsFailing = 0;
-    std::size_t reportLength = 64;
     std::chrono::microseconds callDelay{0};
 
     OrvModel model;
     simhid::Clock clock = simhid::Clock::Manual;
-    double speed = 1.0;
     steady::time_point lastSync;
     double carryMs = 0;
 
@@ -77,9 +74,7 @@ State &st()
 
 std::string describe(const hid_device *dev)
 {
-    std::ostringstream os;
-    os << "handle #" << dev->id;
-    return os.str();
+    return "handle #" + std::to_string(dev->id);
 }
 
 void violation(State &s, std::string text)
@@ -87,20 +82,10 @@ void violation(State &s, std::string text)
     s.violations.push_back(std::move(text));
 }
 
-void record(State &s, const char *fn, const hid_device *dev, const std::uint8_t *bytes,
-            std::size_t n, int result)
+void record(State &s, const char *fn, int result)
 {
-    if (!s.logging)
-        return;
-    simhid::Call c;
-    c.function = fn;
-    c.thread = std::this_thread::get_id();
-    c.at = steady::now();
-    c.handle = dev;
-    if (bytes && n > 0)
-        c.bytes.assign(bytes, bytes + n);
-    c.result = result;
-    s.log.push_back(std::move(c));
+    if (s.logging)
+        s.log.push_back({fn, std::this_thread::get_id(), result, steady::now()});
 }
 
 void syncClock(State &s)
@@ -110,7 +95,7 @@ void syncClock(State &s)
     const auto t = steady::now();
     const std::chrono::duration<double, std::milli> elapsed = t - s.lastSync;
     s.lastSync = t;
-    s.carryMs += elapsed.count() * s.speed;
+    s.carryMs += elapsed.count();
     const double whole = std::floor(s.carryMs);
     s.carryMs -= whole;
     s.model.advance(std::chrono::milliseconds(static_cast<std::int64_t>(whole)));
@@ -118,8 +103,8 @@ void syncClock(State &s)
 
 bool touchesDevice(const char *fn)
 {
-    return std::strcmp(fn, "hid_read") == 0 || std::strcmp(fn, "hid_read_timeout") == 0 ||
-           std::strcmp(fn, "hid_write") == 0 || std::strcmp(fn, "hid_close") == 0;
+    return std::strcmp(fn, "hid_read") == 0 || std::strcmp(fn, "hid_write") == 0 ||
+           std::strcmp(fn, "hid_close") == 0;
 }
 
 // Checks that `dev` may be used at all; caller holds the lock.
@@ -191,102 +176,15 @@ bool alive(const State &s, const hid_device *dev)
     return s.plugged && dev->epoch == s.epoch && !dev->closed;
 }
 
-char *cdup(const char *c)
-{
-    const std::size_t n = std::strlen(c) + 1;
-    auto *p = static_cast<char *>(std::malloc(n));
-    if (p)
-        std::memcpy(p, c, n);
-    return p;
-}
-
-wchar_t *wdup(const wchar_t *w)
-{
-    const std::size_t n = std::wcslen(w) + 1;
-    auto *p = static_cast<wchar_t *>(std::malloc(n * sizeof(wchar_t)));
-    if (p)
-        std::wmemcpy(p, w, n);
-    return p;
-}
-
-int readReport(hid_device *dev, unsigned char *data, std::size_t length, int milliseconds,
-               const char *fn)
-{
-    State &s = st();
-    std::unique_lock<std::mutex> lock(s.m);
-    if (!usable(s, fn, dev) || !data) {
-        if (!data)
-            violation(s, std::string(fn) + " with a null buffer");
-        record(s, fn, dev, nullptr, 0, -1);
-        return -1;
-    }
-    if (length < 6)
-        violation(s, std::string(fn) + " with a buffer of " + std::to_string(length) +
-                         " bytes, shorter than a status report");
-    if (std::strcmp(fn, "hid_read") == 0)
-        milliseconds = dev->nonblocking ? 0 : -1;
-
-    Flight flight(s, fn, dev);
-    const auto delay = s.callDelay;
-    lock.unlock();
-    pause(delay);
-    const auto deadline = steady::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
-    lock.lock();
-
-    int result = 0;
-    std::vector<std::uint8_t> bytes;
-    for (;;) {
-        syncClock(s);
-        if (!alive(s, dev) || s.readsFailing) {
-            if (alive(s, dev))
-                --s.readsFailing;
-            result = -1;
-            break;
-        }
-        OrvModel::Queued q;
-        if (s.model.takeNext(q)) {
-            bytes = std::move(q.bytes);
-            if (!q.injected && bytes.size() < s.reportLength)
-                bytes.resize(s.reportLength, 0);
-            const std::size_t n = std::min(length, bytes.size());
-            std::copy_n(bytes.begin(), n, data);
-            bytes.resize(n);
-            result = static_cast<int>(n);
-            break;
-        }
-        if (milliseconds < 0) {
-            // The real call would block until a report comes; here nothing ever would.
-            violation(s, std::string(fn) + " blocking on " + describe(dev) +
-                             " with no report queued (set_nonblocking missing?)");
-            break;
-        }
-        if (steady::now() >= deadline)
-            break;
-        lock.unlock();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        lock.lock();
-    }
-    record(s, fn, dev, bytes.data(), bytes.size(), result);
-    return result;
-}
-
 } // namespace
 
-// ---- hidapi entry points ----
-
-int HID_API_EXPORT HID_API_CALL hid_init(void)
-{
-    State &s = st();
-    std::lock_guard<std::mutex> lock(s.m);
-    record(s, "hid_init", nullptr, nullptr, 0, 0);
-    return 0;
-}
+// ---- hidapi entry points: those the program calls ----
 
 int HID_API_EXPORT HID_API_CALL hid_exit(void)
 {
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
-    record(s, "hid_exit", nullptr, nullptr, 0, 0);
+    record(s, "hid_exit", 0);
     return 0;
 }
 
@@ -301,22 +199,15 @@ struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short
     if (s.plugged && match) {
         info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
         if (info) {
-            info->path = cdup(simhid::kPath);
+            info->path = static_cast<char *>(std::malloc(sizeof kPath));
+            if (info->path)
+                std::memcpy(info->path, kPath, sizeof kPath);
             info->vendor_id = simhid::kVendorId;
             info->product_id = simhid::kProductId;
-            info->serial_number = wdup(kSerial);
-            info->release_number = 0x0100;
-            info->manufacturer_string = wdup(L"ORV");
-            info->product_string = wdup(L"ORV camera trigger");
-            info->usage_page = 0xFF00;
-            info->usage = 0x01;
-            info->interface_number = 0;
-            info->next = nullptr;
-            info->bus_type = HID_API_BUS_USB;
             s.enumerations.insert(info);
         }
     }
-    record(s, "hid_enumerate", nullptr, nullptr, 0, info ? 1 : 0);
+    record(s, "hid_enumerate", info ? 1 : 0);
     return info;
 }
 
@@ -324,24 +215,18 @@ void HID_API_EXPORT HID_API_CALL hid_free_enumeration(struct hid_device_info *de
 {
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
-    record(s, "hid_free_enumeration", nullptr, nullptr, 0, 0);
+    record(s, "hid_free_enumeration", 0);
     if (!devs)
         return;
     if (!s.enumerations.erase(devs)) {
         violation(s, "hid_free_enumeration of a list that is not live (freed twice?)");
         return;
     }
-    while (devs) {
-        hid_device_info *next = devs->next;
-        std::free(devs->path);
-        std::free(devs->serial_number);
-        std::free(devs->manufacturer_string);
-        std::free(devs->product_string);
-        std::free(devs);
-        devs = next;
-    }
+    std::free(devs->path);
+    std::free(devs);
 }
 
+// The simulated ORV has no serial number.
 HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
                                                  unsigned short product_id,
                                                  const wchar_t *serial_number)
@@ -349,8 +234,8 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
     hid_device *dev = nullptr;
-    const bool match = vendor_id == simhid::kVendorId && product_id == simhid::kProductId &&
-                       (!serial_number || std::wcscmp(serial_number, kSerial) == 0);
+    const bool match =
+        vendor_id == simhid::kVendorId && product_id == simhid::kProductId && !serial_number;
     if (s.plugged && !s.openRefused && match) {
         auto h = std::make_unique<hid_device_>();
         h->id = s.nextId++;
@@ -360,7 +245,7 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
         s.known.insert(dev);
         s.handles.push_back(std::move(h));
     }
-    record(s, "hid_open", dev, nullptr, 0, dev ? 0 : -1);
+    record(s, "hid_open", dev ? 0 : -1);
     return dev;
 }
 
@@ -369,35 +254,65 @@ int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device *dev, int nonbloc
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
     if (!usable(s, "hid_set_nonblocking", dev)) {
-        record(s, "hid_set_nonblocking", dev, nullptr, 0, -1);
+        record(s, "hid_set_nonblocking", -1);
         return -1;
     }
     Flight flight(s, "hid_set_nonblocking", dev);
     dev->nonblocking = nonblock != 0;
-    record(s, "hid_set_nonblocking", dev, nullptr, 0, 0);
+    record(s, "hid_set_nonblocking", 0);
     return 0;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_read(hid_device *dev, unsigned char *data, size_t length)
 {
-    return readReport(dev, data, length, -1, "hid_read");
-}
+    State &s = st();
+    std::unique_lock<std::mutex> lock(s.m);
+    if (!usable(s, "hid_read", dev) || !data) {
+        if (!data)
+            violation(s, "hid_read with a null buffer");
+        record(s, "hid_read", -1);
+        return -1;
+    }
+    if (length < 6)
+        violation(s, "hid_read with a buffer of " + std::to_string(length) +
+                         " bytes, shorter than a status report");
 
-int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char *data,
-                                                 size_t length, int milliseconds)
-{
-    return readReport(dev, data, length, milliseconds, "hid_read_timeout");
+    Flight flight(s, "hid_read", dev);
+    const auto delay = s.callDelay;
+    lock.unlock();
+    pause(delay);
+    lock.lock();
+
+    int result = 0;
+    syncClock(s);
+    OrvModel::Queued q;
+    if (!alive(s, dev) || s.readsFailing) {
+        if (alive(s, dev))
+            --s.readsFailing;
+        result = -1;
+    } else if (s.model.takeNext(q)) {
+        if (!q.injected)
+            q.bytes.resize(kReportLength, 0);
+        const std::size_t n = std::min(length, q.bytes.size());
+        std::copy_n(q.bytes.begin(), n, data);
+        result = static_cast<int>(n);
+    } else if (!dev->nonblocking) {
+        // The real call would block until a report comes; here nothing ever would.
+        violation(s, "hid_read blocking on " + describe(dev) +
+                         " with no report queued (set_nonblocking missing?)");
+    }
+    record(s, "hid_read", result);
+    return result;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *data, size_t length)
 {
     State &s = st();
     std::unique_lock<std::mutex> lock(s.m);
-    const std::size_t logged = data ? length : 0;
     if (!usable(s, "hid_write", dev) || !data) {
         if (!data)
             violation(s, "hid_write with a null buffer");
-        record(s, "hid_write", dev, data, logged, -1);
+        record(s, "hid_write", -1);
         return -1;
     }
     if (length != 7)
@@ -422,7 +337,7 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *
         s.writes.push_back(w);
         result = static_cast<int>(length);
     }
-    record(s, "hid_write", dev, data, logged, result);
+    record(s, "hid_write", result);
     return result;
 }
 
@@ -431,11 +346,11 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device *dev)
     State &s = st();
     std::unique_lock<std::mutex> lock(s.m);
     if (!dev) { // hidapi ignores a null handle too
-        record(s, "hid_close", dev, nullptr, 0, 0);
+        record(s, "hid_close", 0);
         return;
     }
     if (!usable(s, "hid_close", dev)) {
-        record(s, "hid_close", dev, nullptr, 0, -1);
+        record(s, "hid_close", -1);
         return;
     }
     {
@@ -446,17 +361,7 @@ void HID_API_EXPORT HID_API_CALL hid_close(hid_device *dev)
         lock.lock();
     }
     dev->closed = true;
-    record(s, "hid_close", dev, nullptr, 0, 0);
-}
-
-HID_API_EXPORT const wchar_t *HID_API_CALL hid_error(hid_device *dev)
-{
-    State &s = st();
-    std::lock_guard<std::mutex> lock(s.m);
-    if (dev)
-        usable(s, "hid_error", dev);
-    record(s, "hid_error", dev, nullptr, 0, 0);
-    return L"simulated device error";
+    record(s, "hid_close", 0);
 }
 
 // ---- control API ----
@@ -472,11 +377,9 @@ void reset()
     ++s.generation;
     s.openRefused = false;
     s.readsFailing = 0;
-    s.reportLength = 64;
     s.callDelay = std::chrono::microseconds(0);
     s.model = OrvModel();
     s.clock = Clock::Manual;
-    s.speed = 1.0;
     s.carryMs = 0;
     s.logging = true;
     s.log.clear();
@@ -503,13 +406,6 @@ void unplug()
     s.model.clearPending();
 }
 
-bool plugged()
-{
-    State &s = st();
-    std::lock_guard<std::mutex> lock(s.m);
-    return s.plugged;
-}
-
 void setOpenRefused(bool refused)
 {
     State &s = st();
@@ -522,13 +418,6 @@ void failNextReads(std::size_t count)
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
     s.readsFailing = count;
-}
-
-void setReportLength(std::size_t length)
-{
-    State &s = st();
-    std::lock_guard<std::mutex> lock(s.m);
-    s.reportLength = std::clamp<std::size_t>(length, 6, OrvModel::kMaxInjected);
 }
 
 void setCallDelay(std::chrono::microseconds delay)
@@ -570,12 +459,11 @@ void advance(std::chrono::milliseconds dt)
     s.model.advance(dt);
 }
 
-void setClock(Clock mode, double speed)
+void setClock(Clock mode)
 {
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
     s.clock = mode;
-    s.speed = std::max(speed, 0.0);
     s.lastSync = steady::now();
     s.carryMs = 0;
 }
@@ -632,13 +520,12 @@ void setLogging(bool on)
     s.logging = on;
 }
 
-Logs takeLogs()
+std::vector<std::array<std::uint8_t, 7>> takeWrites()
 {
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
-    Logs out;
-    out.calls.swap(s.log);
-    out.writes.swap(s.writes);
+    std::vector<std::array<std::uint8_t, 7>> out;
+    out.swap(s.writes);
     return out;
 }
 

@@ -24,14 +24,11 @@ namespace simhid {
 
 constexpr unsigned short kVendorId = 0x1FC9;
 constexpr unsigned short kProductId = 0x0003;
-constexpr const char *kPath = "/dev/hidraw-orvsim";
 
 struct Call
 {
     std::string function; // "hid_write", "hid_read", ...
     std::thread::id thread;
-    const hid_device *handle = nullptr;       // for hid_open, the handle it returned
-    std::vector<std::uint8_t> bytes;          // written, or delivered to the caller
     int result = 0;                           // hid_open: 0 or -1; hid_enumerate: entries listed
     std::chrono::steady_clock::time_point at; // when the call returned
 };
@@ -48,10 +45,8 @@ void reset();
 
 void plug();
 void unplug(); // drops unread reports; open handles stay dead even after a later plug()
-bool plugged();
 void setOpenRefused(bool refused);
-void failNextReads(std::size_t count);    // of the open handle, then reads work again
-void setReportLength(std::size_t length); // model reports padded to this, 6..64; default 64
+void failNextReads(std::size_t count);              // of the open handle, then reads work again
 void setCallDelay(std::chrono::microseconds delay); // inside hid_read, hid_write, hid_close
 
 // Queued behind whatever the model already has to say, as given (at most 64 bytes).
@@ -61,7 +56,7 @@ void flood(std::size_t count, const std::vector<std::uint8_t> &bytes);
 OrvModel &model();
 void withModel(const std::function<void(OrvModel &)> &fn);
 void advance(std::chrono::milliseconds dt);
-void setClock(Clock mode, double speed = 1.0);
+void setClock(Clock mode);
 
 std::vector<Call> calls();
 std::size_t callCount(const std::string &function);
@@ -70,14 +65,8 @@ std::vector<std::string> violations();
 std::size_t openHandles();      // opened and not yet closed
 std::size_t liveEnumerations(); // hid_enumerate lists not yet freed
 void setLogging(bool on);       // the call log only; violations are always kept
-
-struct Logs
-{
-    std::vector<Call> calls;
-    std::vector<std::array<std::uint8_t, 7>> writes;
-};
-// Hands over the call log and the writes and empties both in one step, so that a long run
-// can check them slice by slice without either growing. Handles and violations stay.
-Logs takeLogs();
+// Hands over the writes and empties their record, so that a long run can check them slice by
+// slice without it growing.
+std::vector<std::array<std::uint8_t, 7>> takeWrites();
 
 } // namespace simhid

@@ -254,7 +254,7 @@ private slots:
             QVERIFY(busyUntil(2 * cycle + 1));
             simhid::unplug();
             QVERIFY(busyUntil(2 * cycle + 2));
-            delivered += simhid::takeLogs().writes.size();
+            delivered += simhid::takeWrites().size();
             link.messages.clear();
         }
         for (int i = 0; i < link.states.size(); ++i)
