@@ -4,11 +4,6 @@
 
 namespace {
 
-std::uint8_t sum5(const std::uint8_t *b)
-{
-    return static_cast<std::uint8_t>(b[0] + b[1] + b[2] + b[3] + b[4]);
-}
-
 // Series durations are 16-bit seconds on the device; a zero would make an endless series
 // spin without the clock moving, so it counts as one second.
 std::chrono::milliseconds seconds16(std::int32_t value)
@@ -18,6 +13,23 @@ std::chrono::milliseconds seconds16(std::int32_t value)
 }
 
 } // namespace
+
+std::uint8_t reportChecksum(const std::uint8_t *five)
+{
+    return static_cast<std::uint8_t>(five[0] + five[1] + five[2] + five[3] + five[4]);
+}
+
+std::array<std::uint8_t, 6> statusReport(std::uint8_t code, std::uint32_t payload)
+{
+    std::array<std::uint8_t, 6> r{code,
+                                  static_cast<std::uint8_t>(payload >> 24),
+                                  static_cast<std::uint8_t>(payload >> 16),
+                                  static_cast<std::uint8_t>(payload >> 8),
+                                  static_cast<std::uint8_t>(payload),
+                                  0};
+    r[5] = reportChecksum(r.data());
+    return r;
+}
 
 bool OrvModel::Settings::operator==(const Settings &o) const
 {
@@ -30,7 +42,7 @@ bool OrvModel::Settings::operator==(const Settings &o) const
 
 void OrvModel::receive(const std::uint8_t msg[6])
 {
-    if (sum5(msg) != msg[5])
+    if (reportChecksum(msg) != msg[5])
         return;
     const std::uint8_t code = msg[0];
     const auto value =
@@ -164,15 +176,8 @@ void OrvModel::answer(std::uint8_t code)
 
 void OrvModel::send(std::uint8_t code, std::uint32_t payload)
 {
-    Queued q;
-    q.bytes = {code,
-               static_cast<std::uint8_t>(payload >> 24),
-               static_cast<std::uint8_t>(payload >> 16),
-               static_cast<std::uint8_t>(payload >> 8),
-               static_cast<std::uint8_t>(payload),
-               0};
-    q.bytes[5] = sum5(q.bytes.data());
-    queue_.push_back(std::move(q));
+    const auto r = statusReport(code, payload);
+    queue_.push_back({std::vector<std::uint8_t>(r.begin(), r.end())});
 }
 
 void OrvModel::queueRaw(const std::uint8_t *bytes, std::size_t length)

@@ -135,7 +135,7 @@ public:
             const auto &b = writes[i];
             const bool request = report::isStatusCode(b[1]) && !(b[2] | b[3] | b[4] | b[5]);
             if (b[0] != 0 || !(commands.contains(b[1]) || (requests && request)) ||
-                std::uint8_t(b[1] + b[2] + b[3] + b[4] + b[5]) != b[6])
+                reportChecksum(&b[1]) != b[6])
                 return QStringLiteral("bad write %1").arg(i);
         }
         return QString();

@@ -6,7 +6,7 @@
 
 #include "hidthread.h"
 #include "mainwindow.h"
-#include "report.h"
+#include "orvmodel.h"
 
 #include <QtTest>
 
@@ -25,11 +25,10 @@ namespace {
 constexpr int kReportLength = 64;
 constexpr int kWait = 5000; // ms; generous, only ever waited for an expected event
 
-// A well-formed status report: a command's bytes past its report ID.
 QByteArray status(quint8 code, quint32 payload)
 {
-    const report::Command c = report::buildCommand(code, std::int32_t(payload));
-    return QByteArray(reinterpret_cast<const char *>(c.data()) + 1, report::kStatusSize);
+    const auto r = statusReport(code, payload);
+    return QByteArray(reinterpret_cast<const char *>(r.data()), int(r.size()));
 }
 
 // An ORV as hidapi finds it: a HID device and its hidraw node. The node is a symlink to a

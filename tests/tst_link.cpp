@@ -53,9 +53,10 @@ QStringList calls(bool gui, std::size_t from = 0)
     return out;
 }
 
-Bytes status(std::uint8_t code, std::uint8_t p4)
+Bytes status(std::uint8_t code, std::uint32_t payload)
 {
-    return {code, 0, 0, 0, p4, std::uint8_t(code + p4)};
+    const auto r = statusReport(code, payload);
+    return {r.begin(), r.end()};
 }
 
 } // namespace
