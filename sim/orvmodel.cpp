@@ -96,7 +96,7 @@ void OrvModel::receive(const std::uint8_t msg[6])
         break;
     default:
         // A status code is a request only with a zero value; anything else is not understood.
-        if (code >= 0x80 && code <= 0x90 && value == 0)
+        if (code >= kFirstStatus && code <= kLastStatus && value == 0)
             answer(code);
         break;
     }

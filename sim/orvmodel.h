@@ -54,6 +54,8 @@ public:
     };
 
     static constexpr std::size_t kMaxInjected = 64;
+    // Each of these, sent with a zero value, asks for the report of the same code.
+    static constexpr std::uint8_t kFirstStatus = 0x80, kLastStatus = 0x90;
 
     OrvModel() = default;
 

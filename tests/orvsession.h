@@ -133,7 +133,8 @@ public:
         const auto writes = simhid::writes();
         for (std::size_t i = from; i < writes.size(); ++i) {
             const auto &b = writes[i];
-            const bool request = report::isStatusCode(b[1]) && !(b[2] | b[3] | b[4] | b[5]);
+            const bool request = b[1] >= OrvModel::kFirstStatus && b[1] <= OrvModel::kLastStatus &&
+                                 !(b[2] | b[3] | b[4] | b[5]);
             if (b[0] != 0 || !(commands.contains(b[1]) || (requests && request)) ||
                 reportChecksum(&b[1]) != b[6])
                 return QStringLiteral("bad write %1").arg(i);

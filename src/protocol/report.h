@@ -63,11 +63,6 @@ constexpr std::size_t kStatusSize = 6;  // code, P1..P4, checksum
 
 using Command = std::array<std::uint8_t, kCommandSize>;
 
-constexpr bool isStatusCode(std::uint8_t code)
-{
-    return code >= StatusCharge && code <= StatusBattery;
-}
-
 // Low 8 bits of the sum of the five bytes starting at `five`.
 std::uint8_t checksum(const std::uint8_t *five);
 
