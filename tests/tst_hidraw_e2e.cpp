@@ -7,6 +7,7 @@
 #include "hidthread.h"
 #include "mainwindow.h"
 #include "orvmodel.h"
+#include "report.h"
 
 #include <QtTest>
 
@@ -203,7 +204,7 @@ class TestHidrawE2e : public QObject
 
 private slots:
     // The window on the shipped link period: nothing while the ORV is absent; on each plug one
-    // connection, the requests for the whole state (firmware first) byte for byte and only once,
+    // connection, the program's requests for the whole state byte for byte and only once,
     // and every answer back intact and in order, the malformed reports among them read and
     // dropped; on each unplug one disconnection; once it is gone, writes are dropped.
     void windowFollowsTheDevice()
@@ -211,11 +212,9 @@ private slots:
         // A session leader without a terminal adopts the pty as its controlling terminal when
         // the library opens it, and the unplug's hang-up would then kill the test.
         std::signal(SIGHUP, SIG_IGN);
-        const quint8 codes[] = {0x86, 0x80, 0x90, 0x85, 0x84, 0x81, 0x82, 0x87,
-                                0x83, 0x8E, 0x8F, 0x8B, 0x8A, 0x88, 0x89};
         QList<QByteArray> requests, expected;
         QHash<quint8, QList<QByteArray>> answers;
-        for (quint8 code : codes) {
+        for (quint8 code : report::kStateRequests) {
             QByteArray request(7, '\0');
             request[1] = request[6] = char(code);
             requests << request;

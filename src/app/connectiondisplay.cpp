@@ -5,18 +5,6 @@
 
 #include <QLabel>
 
-namespace {
-
-// Firmware first: its answer decides which controls the rest apply to.
-constexpr quint8 kStateRequests[] = {
-    StatusFirmware,      StatusCharge,         StatusBattery,        StatusAuxSensor,
-    StatusAuxDelay,      StatusSensitivityMin, StatusSensitivityMax, StatusPwmLed,
-    StatusInhibitTime,   StatusCurSensitivity, StatusPrefocus,       StatusInterDelay,
-    StatusInterInterval, StatusInterNrShot,    StatusInterRelease,
-};
-
-} // namespace
-
 void MainWindow::refreshConnection(bool bStatus)
 {
     // The status bar and its four cells in one colour: green with the ORV, red without.
@@ -28,7 +16,7 @@ void MainWindow::refreshConnection(bool bStatus)
         label->setStyleSheet(QStringLiteral(" QLabel {background: %1;}").arg(colour));
 
     if (bStatus) {
-        for (quint8 code : kStateRequests)
+        for (quint8 code : report::kStateRequests)
             sendRequest(code);
     } else {
         labelFirmware->setText(QString());

@@ -63,6 +63,16 @@ constexpr std::size_t kStatusSize = 6;  // code, P1..P4, checksum
 
 using Command = std::array<std::uint8_t, kCommandSize>;
 
+// Asked for on every connection. Firmware first: its answer decides which controls the rest
+// apply to. The series' state and shot number are not asked for: the device reports them as
+// they change.
+inline constexpr StatusCode kStateRequests[] = {
+    StatusFirmware,      StatusCharge,         StatusBattery,        StatusAuxSensor,
+    StatusAuxDelay,      StatusSensitivityMin, StatusSensitivityMax, StatusPwmLed,
+    StatusInhibitTime,   StatusCurSensitivity, StatusPrefocus,       StatusInterDelay,
+    StatusInterInterval, StatusInterNrShot,    StatusInterRelease,
+};
+
 // Low 8 bits of the sum of the five bytes starting at `five`.
 std::uint8_t checksum(const std::uint8_t *five);
 
