@@ -1,5 +1,7 @@
 #include "simhid.h"
 
+#include "identity.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -193,8 +195,8 @@ struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short
 {
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
-    const bool match = (vendor_id == 0 || vendor_id == simhid::kVendorId) &&
-                       (product_id == 0 || product_id == simhid::kProductId);
+    const bool match = (vendor_id == 0 || vendor_id == orv::kVendorId) &&
+                       (product_id == 0 || product_id == orv::kProductId);
     hid_device_info *info = nullptr;
     if (s.plugged && match) {
         info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
@@ -202,8 +204,8 @@ struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short
             info->path = static_cast<char *>(std::malloc(sizeof kPath));
             if (info->path)
                 std::memcpy(info->path, kPath, sizeof kPath);
-            info->vendor_id = simhid::kVendorId;
-            info->product_id = simhid::kProductId;
+            info->vendor_id = orv::kVendorId;
+            info->product_id = orv::kProductId;
             s.enumerations.insert(info);
         }
     }
@@ -235,7 +237,7 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
     std::lock_guard<std::mutex> lock(s.m);
     hid_device *dev = nullptr;
     const bool match =
-        vendor_id == simhid::kVendorId && product_id == simhid::kProductId && !serial_number;
+        vendor_id == orv::kVendorId && product_id == orv::kProductId && !serial_number;
     if (s.plugged && !s.openRefused && match) {
         auto h = std::make_unique<hid_device_>();
         h->id = s.nextId++;

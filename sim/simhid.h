@@ -22,8 +22,6 @@
 
 namespace simhid {
 
-constexpr unsigned short kVendorId = 0x1FC9;
-constexpr unsigned short kProductId = 0x0003;
 
 struct Call
 {

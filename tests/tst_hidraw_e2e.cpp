@@ -5,6 +5,7 @@
 #include <umockdev.h>
 
 #include "hidthread.h"
+#include "identity.h"
 #include "mainwindow.h"
 #include "orvmodel.h"
 #include "report.h"
@@ -65,9 +66,13 @@ public:
             !umockdev_testbed_attach_ioctl(testbed, "/dev/hidraw0", handler, nullptr))
             return false;
         // hidapi skips a HID device that lacks any of these three.
-        hidPath = take(umockdev_testbed_add_device(testbed, "hid", "0003:1FC9:0003.0001", nullptr,
-                                                   nullptr, "HID_ID", "0003:00001FC9:00000003",
-                                                   "HID_NAME", "ORV", "HID_UNIQ", "0001", nullptr));
+        const auto ids = [](const char *format) {
+            return QString::asprintf(format, orv::kVendorId, orv::kProductId).toLatin1();
+        };
+        const QByteArray name = ids("0003:%04X:%04X.0001"), id = ids("0003:%08X:%08X");
+        hidPath = take(umockdev_testbed_add_device(testbed, "hid", name.constData(), nullptr,
+                                                   nullptr, "HID_ID", id.constData(), "HID_NAME",
+                                                   "ORV", "HID_UNIQ", "0001", nullptr));
         hidrawPath =
             take(umockdev_testbed_add_device(testbed, "hidraw", "hidraw0", hidPath.constData(),
                                              nullptr, "DEVNAME", "/dev/hidraw0", nullptr));

@@ -2,6 +2,7 @@
 // one report per cycle, and that the GUI thread's writes never meet the worker's close, also
 // over hundreds of hot-plug cycles (hotPlugUnderLoad; ORV_SOAK_CYCLES, default 12).
 #include "hidthread.h"
+#include "identity.h"
 #include "simhid.h"
 
 #include <QtTest>
@@ -33,7 +34,7 @@ struct Link
                          [this](bool up) { states << up; });
         QObject::connect(&thread, &hidthread::HID_vInputMessageSignal, &context,
                          [this](const QByteArray &m) { messages << m; });
-        thread.HID_vConfigure(simhid::kVendorId, simhid::kProductId, 64);
+        thread.HID_vConfigure(orv::kVendorId, orv::kProductId, 64);
         thread.start();
     }
     void write() { thread.HID_vWrite(kRequest.data(), kRequest.size()); }
