@@ -4,8 +4,8 @@
 #   "thread"  ThreadSanitizer
 set(ORV_SANITIZE "" CACHE STRING "Sanitizers for every target: empty, address or thread")
 set_property(CACHE ORV_SANITIZE PROPERTY STRINGS "" address thread)
-# libFuzzer targets in fuzz/: Clang only, and with ORV_SANITIZE=address.
-option(ORV_FUZZ "Build the libFuzzer targets in fuzz/" OFF)
+# libFuzzer targets in tests/fuzz/: Clang only, and with ORV_SANITIZE=address.
+option(ORV_FUZZ "Build the libFuzzer targets in tests/fuzz/" OFF)
 
 if(ORV_SANITIZE STREQUAL "")
   return()

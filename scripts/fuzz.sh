@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with Clang into build-fuzz and runs each for a bounded time,
-# starting from the committed seeds in fuzz/corpus/<target>/. Fails on any crash, sanitizer
+# starting from the committed seeds in tests/fuzz/corpus/<target>/. Fails on any crash, sanitizer
 # report or broken invariant; the input that caused it is left in build-fuzz/artifacts/.
 # Usage: scripts/fuzz.sh [seconds per target]  (default: 60)
 set -euo pipefail
@@ -25,8 +25,8 @@ for target in fuzz_report fuzz_window; do
     log=$build/$target.log
     mkdir -p "$work"
     echo "fuzzing $target for ${seconds}s"
-    if ! "$build/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="$build/artifacts/$target-" "$work" "$root/fuzz/corpus/$target" \
+    if ! "$build/tests/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$build/artifacts/$target-" "$work" "$root/tests/fuzz/corpus/$target" \
         >"$log" 2>&1; then
         tail -n 60 "$log"
         echo "fuzz.sh: $target failed; the input is in $build/artifacts/" >&2
