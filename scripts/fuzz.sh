@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with Clang into build-fuzz and runs each for a bounded time,
+# Builds the libFuzzer target with Clang into build-fuzz and runs each for a bounded time,
 # starting from the committed seeds in tests/fuzz/corpus/<target>/. Fails on any crash, sanitizer
 # report or broken invariant; the input that caused it is left in build-fuzz/artifacts/.
 # Usage: scripts/fuzz.sh [seconds per target]  (default: 60)
@@ -19,7 +19,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$supp/lsan.supp
 
 mkdir -p "$build/artifacts"
-for target in fuzz_report fuzz_window; do
+for target in fuzz_window; do
     # New inputs go to the first folder, outside the tree; the seeds are only read.
     work=$build/corpus/$target
     log=$build/$target.log

@@ -19,14 +19,14 @@ std::uint8_t reportChecksum(const std::uint8_t *five)
     return static_cast<std::uint8_t>(five[0] + five[1] + five[2] + five[3] + five[4]);
 }
 
-std::array<std::uint8_t, 6> statusReport(std::uint8_t code, std::uint32_t payload)
+std::vector<std::uint8_t> statusReport(std::uint8_t code, std::uint32_t payload)
 {
-    std::array<std::uint8_t, 6> r{code,
-                                  static_cast<std::uint8_t>(payload >> 24),
-                                  static_cast<std::uint8_t>(payload >> 16),
-                                  static_cast<std::uint8_t>(payload >> 8),
-                                  static_cast<std::uint8_t>(payload),
-                                  0};
+    std::vector<std::uint8_t> r{code,
+                                static_cast<std::uint8_t>(payload >> 24),
+                                static_cast<std::uint8_t>(payload >> 16),
+                                static_cast<std::uint8_t>(payload >> 8),
+                                static_cast<std::uint8_t>(payload),
+                                0};
     r[5] = reportChecksum(r.data());
     return r;
 }
@@ -176,8 +176,7 @@ void OrvModel::answer(std::uint8_t code)
 
 void OrvModel::send(std::uint8_t code, std::uint32_t payload)
 {
-    const auto r = statusReport(code, payload);
-    queue_.push_back({std::vector<std::uint8_t>(r.begin(), r.end())});
+    queue_.push_back({statusReport(code, payload)});
 }
 
 void OrvModel::queueRaw(const std::uint8_t *bytes, std::size_t length)

@@ -3,7 +3,6 @@
 // Not thread-safe; simhid guards it with its own lock.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +12,7 @@
 // Low 8 bits of the sum of five bytes: the checksum of reports both ways.
 std::uint8_t reportChecksum(const std::uint8_t *five);
 // A status report as the device sends it: code, payload MSB first, checksum.
-std::array<std::uint8_t, 6> statusReport(std::uint8_t code, std::uint32_t payload);
+std::vector<std::uint8_t> statusReport(std::uint8_t code, std::uint32_t payload);
 
 class OrvModel
 {

@@ -27,12 +27,6 @@ namespace {
 constexpr int kReportLength = 64;
 constexpr int kWait = 5000; // ms; generous, only ever waited for an expected event
 
-QByteArray status(quint8 code, quint32 payload)
-{
-    const auto r = statusReport(code, payload);
-    return QByteArray(reinterpret_cast<const char *>(r.data()), int(r.size()));
-}
-
 // An ORV as hidapi finds it: a HID device and its hidraw node. The node is a symlink to a
 // raw-mode pty whose readiness the fixture drives (the preload does not wrap poll()), while
 // reads, writes and ioctls on it go to handlers that run on umockdev's own thread. Each report
@@ -224,7 +218,8 @@ private slots:
             request[1] = request[6] = char(code);
             requests << request;
             // Distinct, plausible payloads: a swapped or shifted answer shows.
-            expected << status(code, code == 0x86 ? 0x00020004u : code - 0x70u);
+            const auto r = statusReport(code, code == 0x86 ? 0x00020004u : code - 0x70u);
+            expected << QByteArray(reinterpret_cast<const char *>(r.data()), int(r.size()));
             answers[code] << expected.last();
         }
         // Malformed reports ahead of three answers: wrong checksum, code 0, all zero.

@@ -54,12 +54,6 @@ QStringList calls(bool gui, std::size_t from = 0)
     return out;
 }
 
-Bytes status(std::uint8_t code, std::uint32_t payload)
-{
-    const auto r = statusReport(code, payload);
-    return {r.begin(), r.end()};
-}
-
 } // namespace
 
 class TestLink : public QObject
@@ -101,7 +95,7 @@ private slots:
             const auto writes = simhid::writes();
             QCOMPARE(writes.size(), std::size_t(1 + round));
             QCOMPARE(Bytes(writes.back().begin(), writes.back().end()), kRequest);
-            simhid::injectReport(status(0x90, 75)); // behind the answer to the request
+            simhid::injectReport(statusReport(0x90, 75)); // behind the answer to the request
             QTRY_VERIFY_WITH_TIMEOUT(link.messages.contains(QByteArray::fromHex("900000004bdb")),
                                      kWait);
 
@@ -162,7 +156,7 @@ private slots:
             }
             QTRY_VERIFY_WITH_TIMEOUT(int(simhid::callCount("hid_read")) >= until, kWait);
         }
-        simhid::injectReport(status(0x80, 1));
+        simhid::injectReport(statusReport(0x80, 1));
         QTRY_COMPARE_WITH_TIMEOUT(link.messages.size(), 1, kWait);
         QCOMPARE(link.states, states);
         QCOMPARE(simhid::callCount("hid_open"), std::size_t(states.size() / 2 + 1));
@@ -195,7 +189,7 @@ private slots:
         // A stale buffer must not leak into a short report: a long one comes first.
         simhid::injectReport(Bytes(64, 0x7F));
         simhid::injectReport(report);
-        simhid::injectReport(status(0x8F, 1));
+        simhid::injectReport(statusReport(0x8F, 1));
         QTRY_VERIFY_WITH_TIMEOUT(
             !link.messages.isEmpty() && link.messages.last().toHex() == "8f0000000190", kWait);
         QCOMPARE(link.messages.size(), emitted.isEmpty() ? 1 : 2);
@@ -208,7 +202,7 @@ private slots:
         Link link;
         QTRY_COMPARE_WITH_TIMEOUT(link.states.size(), 1, kWait);
         const std::size_t from = simhid::calls().size();
-        simhid::flood(20, status(0x81, 10));
+        simhid::flood(20, statusReport(0x81, 10));
         QTRY_COMPARE_WITH_TIMEOUT(link.messages.size(), 20, kWait);
         std::vector<std::chrono::steady_clock::time_point> reads;
         const auto all = simhid::calls();
@@ -245,7 +239,8 @@ private slots:
                 link.write();
                 ++attempted;
                 if (random() % 8 == 0)
-                    simhid::injectReport(status(0x80 + random() % 17, std::uint8_t(random())));
+                    simhid::injectReport(
+                        statusReport(0x80 + random() % 17, std::uint8_t(random())));
                 QCoreApplication::processEvents();
                 QThread::usleep(300);
             }

@@ -8,11 +8,6 @@ class TestProtocol : public QObject
 {
     Q_OBJECT
 
-    static const std::uint8_t *bytes(const QByteArray &a)
-    {
-        return reinterpret_cast<const std::uint8_t *>(a.constData());
-    }
-
 private slots:
     void ledBrightnessTable()
     {
@@ -61,7 +56,7 @@ private slots:
     {
         QFETCH(QByteArray, report);
         QFETCH(QList<qint64>, expected);
-        const std::uint8_t *p = bytes(report);
+        const auto *p = reinterpret_cast<const std::uint8_t *>(report.constData());
         const report::Version v = report::payloadVersion(p);
         QCOMPARE((QList<qint64>{report::payloadU8(p), report::payloadS8(p), report::payloadU16(p),
                                 report::payloadU32(p), report::payloadU32AsInt(p), v.major, v.minor,
