@@ -22,7 +22,6 @@
 
 namespace simhid {
 
-
 struct Call
 {
     std::string function; // "hid_write", "hid_read", ...
