@@ -16,6 +16,7 @@ fault only if it fails again when run alone, so a test that flakes under load do
 
 import argparse
 import filecmp
+import json
 import os
 import re
 import shutil
@@ -88,16 +89,26 @@ def preset(args):
     return {"address": "asan", "thread": "tsan"}.get(args.sanitize, "tests")
 
 
+def preset_dir(src, args):
+    """The preset's build directory, in the copy: ctest --preset only looks there."""
+    presets = {p["name"]: p for p in json.loads((ROOT / "CMakePresets.json").read_text())[
+        "configurePresets"]}
+    p = presets[preset(args)]
+    while "binaryDir" not in p:
+        p = presets[p["inherits"]]
+    return Path(p["binaryDir"].replace("${sourceDir}", str(src)))
+
+
 def build(src, build_dir, args):
-    out = run(["cmake", "--preset", preset(args), "-B", str(build_dir)], cwd=src)
+    out = run(["cmake", "--preset", preset(args)], cwd=src)
     if out.returncode == 0:
         out = run(["cmake", "--build", str(build_dir), "--parallel", str(os.cpu_count())])
     return out
 
 
 def red_tests(src, build_dir, args, only=None):
-    cmd = ["ctest", "--preset", preset(args), "--test-dir", str(build_dir), "--timeout",
-           str(args.timeout)]
+    # No test found is an error: it would credit no test with anything, silently.
+    cmd = ["ctest", "--preset", preset(args), "--timeout", str(args.timeout), "--no-tests=error"]
     if only:
         cmd += ["-R", "^(" + "|".join(map(re.escape, only)) + ")$"]
     else:
@@ -106,7 +117,9 @@ def red_tests(src, build_dir, args, only=None):
             cmd += ["-R", args.tests]
     failed_log = build_dir / "Testing" / "Temporary" / "LastTestsFailed.log"
     failed_log.unlink(missing_ok=True)
-    run(cmd, cwd=src)
+    out = run(cmd, cwd=src)
+    if out.returncode != 0 and not failed_log.exists():
+        raise RuntimeError(out.stdout[-4000:] + "\nreplay.py: ctest failed without running the tests")
     if not failed_log.exists():
         return []
     return sorted(line.split(":", 1)[1] for line in failed_log.read_text().split() if ":" in line)
@@ -148,8 +161,7 @@ def main():
     if args.only:
         wanted = set(args.only.split(","))
         faults = [f for f in faults if f.ident in wanted]
-    variant = args.sanitize or "plain"
-    slots = [(WORK / f"src-{n}", WORK / f"build-{variant}-{n}") for n in range(args.jobs)]
+    slots = [(WORK / f"src-{n}", preset_dir(WORK / f"src-{n}", args)) for n in range(args.jobs)]
     for src, build_dir in slots:
         src.mkdir(parents=True, exist_ok=True)
         sync_tree(src)
