@@ -5,7 +5,8 @@
 # Usage: scripts/build.sh [--qt6] [--tests] [--target NAME]... [cmake -D options]...
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-args=("$@") configure=() targets=() qt6="" tests=""
+. "$root/scripts/lib/root.sh"
+configure=() targets=() qt6="" tests=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --qt6) qt6=yes ;;
@@ -23,27 +24,6 @@ else
 fi
 preset=${preset:-default} sets="build${tests:+ test}${qt6:+ qt6}"
 build=$(realpath -m "$build")
-
-# not_owned <uid>: the first file of the build directory that is not that user's, if any.
-not_owned() { find "$build" ! -user "$1" -print -quit 2>/dev/null || true; }
-me=$(id -u)
-if [ "$me" -eq 0 ]; then
-    # Root building a user's checkout (run.sh or install.sh through sudo) builds as that user,
-    # where the build directory is theirs throughout: files of root there would stop their next
-    # build.
-    owner=$(stat -c %u "$root") at=$build
-    while [ ! -e "$at" ]; do at=$(dirname "$at"); done
-    if [ "$owner" != 0 ] && [ "$(stat -c %u "$at")" = "$owner" ] && [ -z "$(not_owned "$owner")" ] &&
-        user=$(getent passwd "$owner" | cut -d: -f1) && [ -n "$user" ] &&
-        runuser -u "$user" -- test -w "$at" 2>/dev/null; then
-        echo "build.sh: building as $user, who owns the checkout"
-        exec runuser -u "$user" -- "$root/scripts/build.sh" "${args[@]}"
-    fi
-elif file=$(not_owned "$me") && [ -n "$file" ]; then
-    echo "build.sh: $build holds files of $(stat -c %U "$file") ($file), left by a run as root:" \
-        "remove it with sudo rm -rf $build, or build as root" >&2
-    exit 1
-fi
 
 echo "build.sh: configuring and building in $build"
 log=$(mktemp)

@@ -4,6 +4,7 @@
 #        (default: build; qt6 adds what the Qt 6 build needs beside it)
 # Safe to run again: it only calls apt-get when a package is missing.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib/root.sh"
 
 # qtwayland5: Qt's Wayland platform plugin, for a native window in a Wayland session.
 build=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libhidapi-dev libwayland-dev
@@ -20,7 +21,7 @@ sanitize=(libasan8 libubsan1 libtsan2)
 fuzz=(clang libclang-rt-dev)
 valgrind=(valgrind)
 style=(clang-format clang-tidy git)
-fresh_root=(debootstrap xvfb xauth xdotool imagemagick)
+fresh_root=(mmdebstrap bubblewrap xvfb xauth xdotool imagemagick)
 
 wanted=("${build[@]}")
 for set in "$@"; do
@@ -49,7 +50,6 @@ for pkg in "${wanted[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-. "$(dirname "${BASH_SOURCE[0]}")/lib/root.sh"
 echo "Installing: ${missing[*]}"
 as_root apt-get update -qq
 as_root env DEBIAN_FRONTEND=noninteractive \

@@ -5,6 +5,7 @@
 # Usage: scripts/fuzz.sh [seconds per target]  (default: 60)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/lib/root.sh"
 seconds=${1:-60}
 "$root/scripts/deps.sh" build fuzz
 build=$root/build-fuzz

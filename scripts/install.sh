@@ -27,8 +27,10 @@ case "${1:-}" in
     --deb)
         "$root/scripts/deps.sh" build package
         "$root/scripts/build.sh" --target orvcontrol
-        (cd "$build" && cpack -G DEB >/dev/null)
-        deb=$(ls -t "$build"/orvcontrol_*.deb | head -n 1)
+        # A folder of its own, emptied first: the package installed is the one just made.
+        rm -rf "$build/deb"
+        (cd "$build" && cpack -G DEB -B "$build/deb" >/dev/null)
+        deb=$(echo "$build"/deb/orvcontrol_*.deb)
         echo "install.sh: installing $deb"
         # The package's postinst reloads the udev rules itself.
         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb"
@@ -38,14 +40,15 @@ esac
 
 "$root/scripts/deps.sh" build
 "$root/scripts/build.sh" --target orvcontrol
-if mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ]; then
+if [ "$(id -u)" -eq 0 ] || { mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ]; }; then
     cmake --install "$build" --prefix "$prefix"
 else
-    as_root cmake --install "$build" --prefix "$prefix"
+    # Staged as the user, so that the build folder stays theirs; root only copies the tree in,
+    # owned by root, leaving the folders that are already there as they are.
+    stage=$(mktemp -d)
+    trap 'rm -rf "$stage"' EXIT
+    DESTDIR=$stage cmake --install "$build" --prefix "$prefix" >/dev/null
+    tar -C "$stage" -cf - . | as_root tar -C / --no-same-owner --no-overwrite-dir -xf -
+    echo "install.sh: installed into $prefix"
 fi
-# cmake leaves its list of the installed files in the build directory: back to that directory's
-# owner, whose next build or install would fail on a file of root's.
-manifest=$build/install_manifest.txt
-[ "$(stat -c %u "$manifest")" = "$(stat -c %u "$build")" ] ||
-    as_root chown "$(stat -c %u:%g "$build")" "$manifest"
 case "$prefix" in /usr | /usr/local) reload_udev ;; esac

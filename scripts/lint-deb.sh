@@ -5,6 +5,7 @@
 # Usage: scripts/lint-deb.sh
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/lib/root.sh"
 build=${ORV_BUILD_DIR:-$root/build}
 
 "$root/scripts/deps.sh" build package lintian

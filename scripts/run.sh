@@ -4,6 +4,7 @@
 # With --qt6, the Qt 6 build.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/lib/root.sh"
 program=orvcontrol qt=() sets=()
 for arg in "$@"; do
     case "$arg" in

@@ -7,6 +7,7 @@
 # Usage: scripts/sanitize.sh [address|thread]...  (default: both)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/lib/root.sh"
 "$root/scripts/deps.sh" build test sanitize
 cd "$root"
 kinds=("$@")

@@ -5,9 +5,10 @@
 # (Debian 12) and 19 (Debian 13). clang-tidy needs the generated sources: it builds build-tidy/.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/lib/root.sh"
 "$root/scripts/deps.sh" style
 cd "$root"
-mapfile -t files < <(git -c safe.directory="$root" ls-files '*.cpp' '*.h')
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 if ! clang-format --dry-run --Werror "${files[@]}" 2>"$log"; then
@@ -21,7 +22,7 @@ echo "style.sh: ${#files[@]} files as .clang-format writes them"
 build=$root/build-tidy
 cmake --preset tidy >/dev/null
 cmake --build --preset tidy --parallel "$(nproc)" >/dev/null
-mapfile -t sources < <(git -c safe.directory="$root" ls-files 'src/*.cpp' 'sim/*.cpp')
+mapfile -t sources < <(git ls-files 'src/*.cpp' 'sim/*.cpp')
 for source in "${sources[@]}"; do
     clang-tidy -p "$build" --quiet "$source" 2>/dev/null || status=1
 done

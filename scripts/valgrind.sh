@@ -7,6 +7,7 @@
 # preset turns the JIT off (QT_ENABLE_REGEXP_JIT=0).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/lib/root.sh"
 "$root/scripts/deps.sh" build test valgrind
 cd "$root"
 build=$root/build-valgrind

@@ -26,6 +26,9 @@ parent=$(readlink "/proc/$PPID/ns/mnt" 2>/dev/null || true)
 init=$(readlink /proc/1/ns/mnt 2>/dev/null || true)
 [[ -n $parent && $here != "$parent" && $here != "$init" ]] ||
     fail "refusing to mount in my caller's or PID 1's mount namespace: run me without --in-namespace"
+# A new namespace may still share its mounts with the one it came from (unshare --propagation
+# unchanged on a shared /): cut that tie before mounting anything.
+mount --make-rprivate /
 
 # All scratch files live on this tmpfs, which goes away with the namespace.
 mount -t tmpfs tmpfs /run
