@@ -10,7 +10,7 @@ set -euo pipefail
 build=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libhidapi-dev libwayland-dev
     qtwayland5 fonts-dejavu-core)
 test=(umockdev libumockdev-dev xvfb xauth xdotool x11-apps x11-xserver-utils imagemagick desktop-file-utils appstream dpkg-dev file udev
-    weston)
+    weston bubblewrap)
 qt6=(qt6-base-dev qt6-base-dev-tools libxkbcommon-dev qt6-wayland)
 package=(dpkg-dev file)
 # Apart from package: it is large, and building or installing the package never needs it.

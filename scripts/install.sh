@@ -44,11 +44,11 @@ if [ "$(id -u)" -eq 0 ] || { mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ];
     cmake --install "$build" --prefix "$prefix"
 else
     # Staged as the user, so that the build folder stays theirs; root only copies the tree in,
-    # owned by root, leaving the folders that are already there as they are.
+    # root's and readable by all, leaving the folders that are already there as they are.
     stage=$(mktemp -d)
     trap 'rm -rf "$stage"' EXIT
     DESTDIR=$stage cmake --install "$build" --prefix "$prefix" >/dev/null
-    tar -C "$stage" -cf - . | as_root tar -C / --no-same-owner --no-overwrite-dir -xf -
+    tar -C "$stage" --owner=0 --group=0 --mode=go+rX -cf - . | as_root tar -C / --no-overwrite-dir -xf -
     echo "install.sh: installed into $prefix"
 fi
 case "$prefix" in /usr | /usr/local) reload_udev ;; esac
