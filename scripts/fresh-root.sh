@@ -23,14 +23,13 @@ me=fresh-root.sh
 say() { echo "$me: $*" >&2; }
 
 # Set before anything starts: every exit, a signal's too, goes through the one clean-up, which
-# ends only what this run started.
-work="" xvfb="" children=()
+# ends only what this run started: its own children that still run.
+work="" xvfb=""
 cleanup() {
     local rc=$?
     trap '' INT TERM HUP # a second signal must not cut the clean-up short
     set +e
-    [ ${#children[@]} -eq 0 ] || kill "${children[@]}" 2>/dev/null
-    [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null
+    kill $(jobs -p) 2>/dev/null
     wait
     [ -z "$work" ] || rm -rf --one-file-system "$work"
     exit "$rc"
@@ -44,7 +43,6 @@ trap 'exit 143' TERM
 # once rather than when the command ends.
 bg() {
     "$@" &
-    children+=($!)
     wait $!
 }
 
@@ -58,7 +56,6 @@ in_userns() {
     unshare --user --fork --kill-child=TERM bash -c 'for _ in $(seq 200); do
         [ -n "$(cat /proc/self/gid_map)" ] && exec "$@"; sleep 0.05; done; exit 125' bash "$@" &
     pid=$!
-    children+=("$pid")
     while kill -0 "$pid" 2>/dev/null && [ "$(readlink "/proc/$pid/ns/user")" = "$ns" ]; do sleep 0.05; done
     { echo "0 0 65536" >"/proc/$pid/uid_map" && echo "0 0 65536" >"/proc/$pid/gid_map"; } 2>/dev/null ||
         kill "$pid" 2>/dev/null
@@ -147,7 +144,6 @@ window_run() {
     echo "== $cmd"
     inside "$log" "$cmd" 2>/dev/null & # its shell would report the program's end
     local runner=$!
-    children+=("$runner")
     for _ in $(seq 1800); do
         win=$(find_window "$title")
         [ -n "$win" ] && break

@@ -13,11 +13,11 @@ rule=$(realpath "$1") name=$(basename "$1") vendor=$2 product=$3
 # udevadm runs where bubblewrap has put empty folders over the system's rules and a tmpfs over
 # /run, which holds this rule alone, and over /dev/char: only this rule counts, and nothing
 # reaches the real ones.
-sandbox=(bwrap --dev-bind / / --tmpfs /run --ro-bind "$rule" "/run/udev/rules.d/$name")
+sandbox=(bwrap --unshare-user --dev-bind / / --tmpfs /run --ro-bind "$rule" "/run/udev/rules.d/$name")
 for dir in /etc/udev/rules.d /usr/lib/udev/rules.d /lib/udev/rules.d /usr/local/lib/udev/rules.d /dev/char; do
     if [ -d "$dir" ]; then sandbox+=(--tmpfs "$dir"); fi
 done
-"${sandbox[@]}" true 2>/dev/null || { echo "SKIP: bubblewrap may make no mount namespace here"; exit 77; }
+"${sandbox[@]}" true 2>/dev/null || { echo "SKIP: bubblewrap may make no user namespace here"; exit 77; }
 
 # A USB HID device VENDOR:PRODUCT with its hidraw node, as the kernel lays it out in sysfs.
 usb=/devices/pci0000:00/0000:00:14.0/usb1/1-1
