@@ -50,10 +50,11 @@ bg() {
 # 65536 user and group ids stand for themselves, so that files keep their owners and apt and
 # dpkg may change users. newuidmap maps only a user's subordinate ids, and root has none: root
 # writes the maps itself, which takes CAP_SETUID, CAP_SETGID and CAP_SETFCAP, not CAP_SYS_ADMIN.
+# Without --fork, the command is this job itself, and a signal to it reaches the command.
 in_userns() {
     local ns pid
     ns=$(readlink /proc/self/ns/user)
-    unshare --user --fork --kill-child=TERM bash -c 'for _ in $(seq 200); do
+    unshare --user bash -c 'for _ in $(seq 200); do
         [ -n "$(cat /proc/self/gid_map)" ] && exec "$@"; sleep 0.05; done; exit 125' bash "$@" &
     pid=$!
     while kill -0 "$pid" 2>/dev/null && [ "$(readlink "/proc/$pid/ns/user")" = "$ns" ]; do sleep 0.05; done
