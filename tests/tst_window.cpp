@@ -4,6 +4,7 @@
 #include "orvsession.h"
 #include "startup.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -120,7 +121,34 @@ private slots:
         QVERIFY(tabs->tabBar()->width() >= tabs->tabBar()->sizeHint().width()); // no scrolling
         for (int tab = 0; tab < 3; ++tab) {
             tabs->setCurrentIndex(tab);
-            for (QWidget *w : tabs->currentWidget()->findChildren<QWidget *>()) {
+            // Tab, from the tab bar, visits every control of the page in reading order (top to
+            // bottom, then left to right), and a screen reader names each, none alike in a role.
+            QWidget *page = tabs->currentWidget();
+            const auto takesTab = [&](QWidget *w) {
+                return page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) &&
+                       w->isVisibleTo(page) && !w->focusProxy();
+            };
+            QHash<int, QStringList> names;
+            QPoint last(-1, -1);
+            int visited = 0;
+            for (QWidget *w = tabs->tabBar(); (w = w->nextInFocusChain()) != tabs->tabBar();) {
+                if (!takesTab(w))
+                    continue;
+                QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+                const QString name = a->text(QAccessible::Name), id = w->objectName() + ": " + name;
+                QVERIFY2(!name.trimmed().isEmpty() && !names[a->role()].contains(name),
+                         qPrintable(id));
+                names[a->role()] << name;
+                ++visited;
+                const QPoint at = w->mapTo(&window, QPoint());
+                QVERIFY2(at.y() > last.y() + 8 ||
+                             (qAbs(at.y() - last.y()) <= 8 && at.x() > last.x()),
+                         qPrintable(id));
+                last = at;
+            }
+            const auto all = page->findChildren<QWidget *>();
+            QCOMPARE(visited, int(std::count_if(all.begin(), all.end(), takesTab)));
+            for (QWidget *w : all) {
                 if (auto *box = qobject_cast<QGroupBox *>(w))
                     QVERIFY2(box->fontMetrics().horizontalAdvance(box->title()) + 20 <=
                                  box->width(),
