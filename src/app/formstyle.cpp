@@ -2,11 +2,14 @@
 #include "identity.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPalette>
+#include <QPushButton>
+#include <QSlider>
 #include <QStyleOptionSpinBox>
 #include <QTextBrowser>
 #include <QTextFrame>
@@ -73,6 +76,23 @@ QSize FormSpinBox::minimumSizeHint() const
 {
     // Qt's own minimum, less what its hint adds over the one above.
     return QSpinBox::minimumSizeHint() - (QSpinBox::sizeHint() - sizeHint());
+}
+
+void markFocus(QWidget *form)
+{
+    // Each on the widget's own sheet, which wins over any rule of its parents'. Only colours
+    // change, so that nothing moves when the focus comes or goes.
+    for (QWidget *w : form->findChildren<QWidget *>()) {
+        const char *rule =
+            qobject_cast<QSlider *>(w)        ? "QSlider::handle:focus { background: %1; }"
+            : qobject_cast<QCheckBox *>(w)    ? "QCheckBox:focus { background: %1; }"
+            : qobject_cast<QPushButton *>(w)  ? "QPushButton:focus { border-color: %1; }"
+            : qobject_cast<QTextBrowser *>(w) ? "QTextBrowser:focus { background: white; }"
+                                              : nullptr;
+        if (rule)
+            w->setStyleSheet(w->styleSheet() + QLatin1Char('\n') +
+                             QString::fromLatin1(rule).arg(QStringLiteral("rgb(48, 140, 198)")));
+    }
 }
 
 // Under Qt 5 the one-line lag instructions, a 14-pixel line between the document's 4-pixel

@@ -32,6 +32,10 @@ public:
     QSize minimumSizeHint() const override;
 };
 
+// A visible mark on the focused control where the form's style sheets leave none: the
+// sliders' handle, the check boxes (the LEDs and prefocus), the buttons and the help texts.
+void markFocus(QWidget *form);
+
 // A help text: it never scrolls, and its margins above and below shrink to what its fixed
 // rectangle leaves.
 void fitHelpText(QTextBrowser *help);

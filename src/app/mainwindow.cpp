@@ -48,6 +48,7 @@ MainWindow::MainWindow(QWidget *parent, int iLinkPeriodMs)
     QFont stateFont = ui->labelInter->font();
     stateFont.setStretch(QFont::Unstretched);
     ui->labelInter->setFont(stateFont);
+    markFocus(this);
     for (QTextBrowser *help : findChildren<QTextBrowser *>())
         fitHelpText(help);
 
