@@ -5,6 +5,7 @@
 #include "identity.h"
 #include "ui_mainwindow.h"
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QTextBrowser>
 
@@ -49,6 +50,9 @@ MainWindow::MainWindow(QWidget *parent, int iLinkPeriodMs)
     stateFont.setStretch(QFont::Unstretched);
     ui->labelInter->setFont(stateFont);
     markFocus(this);
+    // Qt names a group box's check box after the group around it: these go by their own titles.
+    for (QGroupBox *sensor : {ui->grpInt, ui->grpAux})
+        sensor->setAccessibleName(sensor->title());
     for (QTextBrowser *help : findChildren<QTextBrowser *>())
         fitHelpText(help);
 
