@@ -91,7 +91,8 @@ void markFocus(QWidget *form)
                                               : nullptr;
         if (rule)
             w->setStyleSheet(w->styleSheet() + QLatin1Char('\n') +
-                             QString::fromLatin1(rule).arg(QStringLiteral("rgb(48, 140, 198)")));
+                             QString::fromLatin1(rule).replace(QLatin1String("%1"),
+                                                               QLatin1String("rgb(48, 140, 198)")));
     }
 }
 
