@@ -22,7 +22,7 @@ idle_s=${ORV_BENCH_IDLE_S:-20}
 connect_runs=${ORV_BENCH_CONNECT_RUNS:-15}
 build=${ORV_BENCH_BUILD_DIR:-$root/build-bench}
 
-"$root/scripts/deps.sh" build bench
+"$root/scripts/deps.sh" build qt5 bench
 echo "building Release into $build" >&2
 (cd "$root" && cmake --preset bench -B "$(realpath -m "$build")") >/dev/null
 cmake --build "$build" --parallel "$(nproc)" \

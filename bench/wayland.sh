@@ -16,7 +16,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 runs=${ORV_BENCH_RUNS:-9}
 
-"$root/scripts/deps.sh" build bench qt6 test
+"$root/scripts/deps.sh" build bench qt5 qt6 test
 for preset in bench bench-qt6; do
     build=$root/build-$preset
     echo "building Release ($preset) into $build" >&2

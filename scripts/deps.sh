@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages (12, 13 or testing) that building, running and testing ORVcontrol need.
-# Usage: scripts/deps.sh [build|test|qt6|package|lintian|screenshot|bench|sanitize|fuzz|valgrind|style|fresh-root]...
-#        (default: build; qt6 adds what the Qt 6 build needs beside it)
+# Usage: scripts/deps.sh [build|qt5|qt6|test|package|lintian|screenshot|bench|sanitize|fuzz|valgrind|style|fresh-root]...
+#        (build is always in; it takes the release's default Qt unless qt5 or qt6 is named)
 # Safe to run again: it only calls apt-get when a package is missing.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib/root.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/lib/qt.sh"
 
-# qtwayland5: Qt's Wayland platform plugin, for a native window in a Wayland session.
-build=(cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libhidapi-dev libwayland-dev
-    qtwayland5 fonts-dejavu-core)
+build=(cmake g++ make pkg-config libhidapi-dev libwayland-dev fonts-dejavu-core)
+# qtwayland5, qt6-wayland: Qt's Wayland platform plugin, for a native window in a Wayland session.
+qt5=(qtbase5-dev qtbase5-dev-tools qtwayland5)
 test=(umockdev libumockdev-dev xvfb xauth xdotool x11-apps x11-xserver-utils imagemagick desktop-file-utils appstream dpkg-dev file udev
     weston bubblewrap)
 qt6=(qt6-base-dev qt6-base-dev-tools libxkbcommon-dev qt6-wayland)
@@ -24,29 +25,17 @@ style=(clang-format clang-tidy git)
 fresh_root=(mmdebstrap bubblewrap xvfb xauth xdotool imagemagick)
 
 wanted=("${build[@]}")
+case " $* " in *" qt5 "* | *" qt6 "*) ;; *) set -- "$@" "qt$(qt_default)" ;; esac
 for set in "$@"; do
-    case "$set" in
-        build) ;;
-        test) wanted+=("${test[@]}") ;;
-        qt6) wanted+=("${qt6[@]}") ;;
-        package) wanted+=("${package[@]}") ;;
-        lintian) wanted+=("${lintian[@]}") ;;
-        screenshot) wanted+=("${screenshot[@]}") ;;
-        bench) wanted+=("${bench[@]}") ;;
-        sanitize) wanted+=("${sanitize[@]}") ;;
-        fuzz) wanted+=("${fuzz[@]}") ;;
-        valgrind) wanted+=("${valgrind[@]}") ;;
-        style) wanted+=("${style[@]}") ;;
-        fresh-root) wanted+=("${fresh_root[@]}") ;;
-        *) echo "deps.sh: unknown package set '$set'" >&2; exit 2 ;;
-    esac
+    [[ $set =~ ^(build|qt5|qt6|test|package|lintian|screenshot|bench|sanitize|fuzz|valgrind|style|fresh-root)$ ]] ||
+        { echo "deps.sh: unknown package set '$set'" >&2; exit 2; }
+    set=${set/-/_}[@]
+    wanted+=("${!set}")
 done
 
 missing=()
 for pkg in "${wanted[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$pkg")
-    fi
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -3,8 +3,10 @@
 # clean environment (C locale, no sudo), looking at the windows from outside. In each root:
 #   1. scripts/run.sh --demo      the window maps at 400x370 and its status bar turns green;
 #   2. scripts/run.sh             the window maps with the red bar;
-#   3. scripts/test.sh, then scripts/test.sh --qt6   pass, with no test skipped;
-#   4. scripts/install.sh --deb   installs the program.
+#   3. scripts/test.sh            passes, with no test skipped;
+#   4. scripts/install.sh --deb   installs the program; until then, nothing of the other Qt
+#                                 than the release's default is installed;
+#   5. scripts/test.sh --qt5 or --qt6, for that other Qt, passes too.
 # Prints how long mmdebstrap, apt, the build and the tests took.
 #
 # Usage: scripts/fresh-root.sh [RELEASE]...   (12, 13 or testing; default: all three)
@@ -19,6 +21,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$here/scripts/lib/root.sh"
 . "$here/scripts/lib/x11.sh"
+. "$here/scripts/lib/qt.sh"
 me=fresh-root.sh
 say() { echo "$me: $*" >&2; }
 
@@ -35,9 +38,7 @@ cleanup() {
     exit "$rc"
 }
 trap cleanup EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'exit 129' HUP; trap 'exit 130' INT; trap 'exit 143' TERM
 
 # bg <command>...: runs it in the background and waits for it, so that a signal is acted on at
 # once rather than when the command ends.
@@ -193,8 +194,7 @@ try_root() {
         [ "$expires" = no ] || echo 'Acquire::Check-Valid-Until "false";')
     work=$(mktemp -d /var/tmp/orv-fresh.XXXXXX)
     root=$work/root out=$here/build-fresh-root/$suite
-    rm -rf "$out"
-    mkdir -p "$out"
+    rm -rf "$out" && mkdir -p "$out"
     echo "== mmdebstrap --variant=minbase $suite ($route)"
     bg mmdebstrap --quiet --mode=unshare --variant=minbase "${aptopts[@]}" "$suite" "$root" \
         "${sources[@]}" >"$out/mmdebstrap.log" 2>&1 ||
@@ -215,12 +215,17 @@ try_root() {
     xvfb=""
     unset DISPLAY XAUTHORITY
     suite_run test "scripts/test.sh"
-    suite_run test-qt6 "scripts/test.sh --qt6"
     echo "== scripts/install.sh --deb"
     bg inside "$out/install.log" "scripts/install.sh --deb" ||
         fail "$out/install.log" "scripts/install.sh --deb failed"
     [ -x "$root/usr/bin/orvcontrol" ] ||
         fail "$out/install.log" "the package put no /usr/bin/orvcontrol in place"
+    # Everything so far took the release's default Qt, and nothing of the other.
+    local qt other q=(dpkg-query --admindir="$root/var/lib/dpkg" -W -f '${db:Status-Abbrev} ${Package} ${Depends}\n')
+    qt=$(qt_default "$root/etc/os-release") other=$((11 - qt))
+    "${q[@]}" orvcontrol | grep -q "libqt${qt}core" || fail "$out/install.log" "the package is not Qt $qt's"
+    ! "${q[@]}" "*qt$other*" 2>/dev/null | grep '^ii' >"$out/qt$other.txt" || fail "$out/qt$other.txt" "Qt $other came along"
+    suite_run "test-qt$other" "scripts/test.sh --qt$other"
     echo "PASS: the README's commands work on a fresh $suite root ($route, $((SECONDS - t0)) s)"
     rm -rf --one-file-system "$work"
     work=""
@@ -230,7 +235,7 @@ route="" releases=()
 while [ $# -gt 0 ]; do
     case $1 in
     --route) route=${2:-}; shift ;; # how the user namespace hands the work back to this script
-    -h | --help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,19p' "$0"; exit 0 ;;
     *) releases+=("$1") ;;
     esac
     shift

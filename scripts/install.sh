@@ -4,29 +4,38 @@
 #   scripts/install.sh --prefix DIR    into DIR (a directory of yours needs no root)
 #   scripts/install.sh --deb           as a Debian package, installed with apt
 #   scripts/install.sh --udev-rule     only the udev rule, into /etc/udev/rules.d
+# The program is built against the release's default Qt (scripts/lib/qt.sh); --qt5 or --qt6
+# chooses.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${ORV_BUILD_DIR:-$root/build}
 . "$root/scripts/lib/root.sh"
+. "$root/scripts/lib/qt.sh"
 
 # Applies the rules to an ORV already plugged in, as the package's postinst does.
 reload_udev() { as_root sh "$root/packaging/debian/udev-reload" configure; }
+usage() { echo "usage: scripts/install.sh [--prefix DIR | --deb | --udev-rule] [--qt5|--qt6]" >&2; exit 2; }
 
-prefix=/usr/local
-case "${1:-}" in
-    "") ;;
-    --prefix) [ $# -ge 2 ] || { echo "usage: scripts/install.sh --prefix DIR" >&2; exit 2; }
-        prefix=$2 ;;
+prefix=/usr/local mode="" choice=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --prefix) [ $# -ge 2 ] && [ -z "$mode" ] || usage; mode=prefix prefix=$2; shift ;;
+        --deb | --udev-rule) [ -z "$mode" ] || usage; mode=$1 ;;
+        --qt5 | --qt6) choice=$1 ;;
+        *) usage ;;
+    esac
+    shift
+done
+qt_select "$root" "$choice"
+build=$qt_build
+"$root/scripts/deps.sh" build "qt$qt" $([ "$mode" != --deb ] || echo package)
+"$root/scripts/build.sh" "--qt$qt" --target orvcontrol
+case "$mode" in
     --udev-rule)
         # The build writes the rule from the device's identity.
-        "$root/scripts/deps.sh" build
-        "$root/scripts/build.sh" --target orvcontrol
         as_root install -D -m 644 "$build/packaging/70-orvcontrol.rules" /etc/udev/rules.d/70-orvcontrol.rules
         reload_udev
         exit 0 ;;
     --deb)
-        "$root/scripts/deps.sh" build package
-        "$root/scripts/build.sh" --target orvcontrol
         # A folder of its own, emptied first: the package installed is the one just made.
         rm -rf "$build/deb"
         (cd "$build" && cpack -G DEB -B "$build/deb" >/dev/null)
@@ -35,11 +44,8 @@ case "${1:-}" in
         # The package's postinst reloads the udev rules itself.
         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb"
         exit 0 ;;
-    *) echo "usage: scripts/install.sh [--prefix DIR | --deb | --udev-rule]" >&2; exit 2 ;;
 esac
 
-"$root/scripts/deps.sh" build
-"$root/scripts/build.sh" --target orvcontrol
 if [ "$(id -u)" -eq 0 ] || { mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ]; }; then
     cmake --install "$build" --prefix "$prefix"
 else

@@ -13,17 +13,10 @@ build=${ORV_BUILD_DIR:-$root/build}
 "$root/scripts/build.sh"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1; then
-    cat "$out/cpack.log" >&2
-    echo "lint-deb.sh: cpack could not build the package" >&2
-    exit 1
-fi
+trap 'exit 129' HUP; trap 'exit 130' INT; trap 'exit 143' TERM
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ||
+    { cat "$out/cpack.log" >&2; echo "lint-deb.sh: cpack could not build the package" >&2; exit 1; }
 deb=$(ls "$out"/*.deb)
 echo "lint-deb.sh: lintian $(lintian --version | sed 's/^Lintian v//') on $(basename "$deb")"
-if ! lintian --fail-on error,warning --display-info "$deb"; then
-    echo "lint-deb.sh: lintian found errors or warnings in $(basename "$deb")" >&2
-    exit 1
-fi
+lintian --fail-on error,warning --display-info "$deb" ||
+    { echo "lint-deb.sh: lintian found errors or warnings in $(basename "$deb")" >&2; exit 1; }

@@ -8,7 +8,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/lib/root.sh"
-"$root/scripts/deps.sh" build test sanitize
+"$root/scripts/deps.sh" build qt5 test sanitize
 cd "$root"
 kinds=("$@")
 [ ${#kinds[@]} -eq 0 ] && kinds=(address thread)

@@ -12,15 +12,17 @@ build=${ORV_BUILD_DIR:-$root/build}
 
 demo=0 scale=1 tab=general out=""
 if [ "${1:-}" = --qt5-qt6 ]; then
-    "$root/scripts/deps.sh" build screenshot qt6
-    "$root/scripts/build.sh" --target orvcontrol-demo >/dev/null
-    "$root/scripts/build.sh" --qt6 --target orvcontrol-demo >/dev/null
+    "$root/scripts/deps.sh" build screenshot qt5 qt6
+    . "$root/scripts/lib/qt.sh"
     shots=$(mktemp -d)
     trap 'rm -rf "$shots"' EXIT
+    for qt in 5 6; do
+        "$root/scripts/build.sh" --qt$qt --target orvcontrol-demo >/dev/null
+    done
     for t in general intervalometer lag; do
         for qt in 5 6; do
-            dir=$root/build$([ $qt = 6 ] && echo -qt6 || true)
-            ORV_SCREENSHOT_READY=1 ORV_BUILD_DIR=$dir "$0" --demo --tab "$t" "$shots/qt$qt.png"
+            qt_select "$root" --qt$qt
+            ORV_SCREENSHOT_READY=1 ORV_BUILD_DIR=$qt_build "$0" --demo --tab "$t" "$shots/qt$qt.png"
         done
         convert "$shots/qt5.png" "$shots/qt6.png" -bordercolor white -border 6x0 +append \
             "$root/docs/qt5-qt6-$t.png"
@@ -55,12 +57,7 @@ fi
 
 workdir=$(mktemp -d)
 app="" xvfb=""
-cleanup() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$workdir"
-}
-trap cleanup EXIT
+trap 'kill $app $xvfb 2>/dev/null; rm -rf "$workdir"' EXIT
 
 . "$root/scripts/lib/x11.sh"
 start_xvfb "$workdir" 1024x900

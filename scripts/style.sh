@@ -6,7 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/lib/root.sh"
-"$root/scripts/deps.sh" style
+"$root/scripts/deps.sh" qt5 style
 cd "$root"
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
 log=$(mktemp)

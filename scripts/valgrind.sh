@@ -8,7 +8,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/lib/root.sh"
-"$root/scripts/deps.sh" build test valgrind
+"$root/scripts/deps.sh" build qt5 test valgrind
 cd "$root"
 build=$root/build-valgrind
 cmake --preset valgrind >/dev/null

@@ -35,25 +35,32 @@ private slots:
     }
 
     // Qt 5.15 and 6.4 ask the compositor about frames, and only where Qt will run on Wayland;
-    // one that accepts and never answers must neither hold the start nor lose the frame.
+    // one that accepts and never answers must neither hold the start nor lose the frame: the
+    // window goes to XWayland where the session offers it and the user chose no platform.
     void waylandProbe_data()
     {
-        // QT_QPA_PLATFORM, XDG_SESSION_TYPE and the -platform argument
+        // QT_QPA_PLATFORM, XDG_SESSION_TYPE, the -platform argument and DISPLAY
         QTest::addColumn<QByteArrayList>("env");
         QTest::addColumn<bool>("asksQt5");
         QTest::addColumn<bool>("asksQt6");
-        QTest::newRow("X11 session") << QByteArrayList{"", "x11", ""} << false << true;
-        QTest::newRow("no session") << QByteArrayList{"", "", ""} << false << true;
-        QTest::newRow("Wayland session") << QByteArrayList{"", "wayland", ""} << true << true;
-        QTest::newRow("xcb chosen") << QByteArrayList{"xcb", "wayland", ""} << false << false;
-        QTest::newRow("listed first") << QByteArrayList{"wayland-egl;xcb", "", ""} << true << true;
-        QTest::newRow("-platform") << QByteArrayList{"wayland", "", "xcb"} << false << false;
+        QTest::addColumn<bool>("toXWayland");
+        const auto row = [](const char *name, const QByteArrayList &env, bool qt5, bool qt6,
+                            bool x) { QTest::newRow(name) << env << qt5 << qt6 << x; };
+        row("X11 session", {"", "x11", "", ":1"}, false, true, true);
+        row("no session", {"", "", "", ""}, false, true, false);
+        row("Wayland session", {"", "wayland", "", ""}, true, true, false);
+        row("XWayland", {"", "wayland", "", ":1"}, true, true, true);
+        row("xcb chosen", {"xcb", "wayland", "", ":1"}, false, false, false);
+        row("listed first", {"wayland-egl;xcb", "", "", ":1"}, true, true, false);
+        row("-platform", {"wayland", "", "xcb", ""}, false, false, false);
+        row("-platform wayland", {"", "wayland", "wayland", ":1"}, true, true, false);
     }
     void waylandProbe()
     {
         QFETCH(QByteArrayList, env);
         QFETCH(bool, asksQt5);
         QFETCH(bool, asksQt6);
+        QFETCH(bool, toXWayland);
         QTemporaryDir dir;
         sockaddr_un address{AF_UNIX, {}};
         const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("silent")));
@@ -64,13 +71,16 @@ private slots:
         qputenv("WAYLAND_DISPLAY", path);
         qputenv("QT_QPA_PLATFORM", env[0]);
         qputenv("XDG_SESSION_TYPE", env[1]);
+        qputenv("DISPLAY", env[3]);
         qunsetenv("QT_WAYLAND_DISABLE_WINDOWDECORATION");
         char name[] = "orv", option[] = "-platform";
         char *argv[] = {name, option, env[2].data()};
         prepareApplication(env[2].isEmpty() ? 1 : 3, argv);
         const int asked = accept(silent, nullptr, nullptr);
-        QCOMPARE(asked >= 0, QT_VERSION_MAJOR == 5 ? asksQt5 : asksQt6 && QT_VERSION < 0x060800);
+        const bool asks = QT_VERSION_MAJOR == 5 ? asksQt5 : asksQt6 && QT_VERSION < 0x060800;
+        QCOMPARE(asked >= 0, asks);
         QVERIFY(!qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION"));
+        QCOMPARE(qgetenv("QT_QPA_PLATFORM"), asks && toXWayland ? QByteArray("xcb") : env[0]);
         close(asked);
         close(silent);
     }

@@ -22,15 +22,12 @@ start_xvfb() {
         3>"$1/display" 2>"$1/xvfb.log" &
     xvfb=$!
     for _ in $(seq 100); do
-        [ -s "$1/display" ] && kill -0 "$xvfb" 2>/dev/null && break
         kill -0 "$xvfb" 2>/dev/null || break
+        [ -s "$1/display" ] && break
         sleep 0.1
     done
-    if ! [ -s "$1/display" ] || ! kill -0 "$xvfb" 2>/dev/null; then
-        cat "$1/xvfb.log" >&2
-        echo "Xvfb did not start" >&2
-        return 1
-    fi
+    [ -s "$1/display" ] && kill -0 "$xvfb" 2>/dev/null ||
+        { cat "$1/xvfb.log" >&2; echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=":$(cat "$1/display")" XDG_RUNTIME_DIR="$1"
     unset QT_QPA_PLATFORM
 }

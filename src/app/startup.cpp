@@ -18,10 +18,17 @@
 namespace {
 
 #if defined(ORV_HAVE_WAYLAND_CLIENT) && QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+enum class WaylandChoice
+{
+    None,
+    ByUser,
+    BySession
+};
+
 // Whether Qt will try Wayland first, by its own rule: the -platform argument, then
 // QT_QPA_PLATFORM (a list tried in order), then the session. Qt 5 takes Wayland only where
 // XDG_SESSION_TYPE says so; Qt 6 also wherever WAYLAND_DISPLAY is set.
-bool qtChoosesWayland(int argc, char **argv)
+WaylandChoice qtWaylandChoice(int argc, char **argv)
 {
     QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     for (int i = 1; i + 1 < argc; ++i) {
@@ -30,10 +37,12 @@ bool qtChoosesWayland(int argc, char **argv)
             platform = argv[i + 1];
     }
     if (!platform.isEmpty())
-        return platform.split(';').constFirst().startsWith("wayland");
-    if (qgetenv("XDG_SESSION_TYPE") == "wayland")
-        return true;
-    return QT_VERSION_MAJOR >= 6 && qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+        return platform.split(';').constFirst().startsWith("wayland") ? WaylandChoice::ByUser
+                                                                      : WaylandChoice::None;
+    if (qgetenv("XDG_SESSION_TYPE") == "wayland" ||
+        (QT_VERSION_MAJOR >= 6 && qEnvironmentVariableIsSet("WAYLAND_DISPLAY")))
+        return WaylandChoice::BySession;
+    return WaylandChoice::None;
 }
 
 // Whether the Wayland compositor offers to draw window frames (xdg-decoration: KDE Plasma,
@@ -41,9 +50,8 @@ bool qtChoosesWayland(int argc, char **argv)
 // answer within timeoutMs is taken to offer nothing: the window must not wait on it.
 bool compositorDrawsFrames(int timeoutMs)
 {
-    // A socket handed over in WAYLAND_SOCKET can be connected once only: it is Qt's.
     const QByteArray name = qgetenv("WAYLAND_DISPLAY");
-    if (name.isEmpty() || qEnvironmentVariableIsSet("WAYLAND_SOCKET"))
+    if (name.isEmpty())
         return false;
     const QByteArray path = name.startsWith('/') ? name : qgetenv("XDG_RUNTIME_DIR") + '/' + name;
     sockaddr_un address{};
@@ -129,11 +137,20 @@ void prepareApplication(int argc, char **argv)
 #if defined(ORV_HAVE_WAYLAND_CLIENT) && QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
     // Qt 5.15 and 6.4 draw their own frame only through a GL-capable buffer integration: EGL and
     // a software GL driver, some 50 MB, for a window that never draws with GL. Where the
-    // compositor draws frames anyway, do without Qt's. Elsewhere (GNOME) Qt's frame stays.
-    // Qt 6.8 on draws its frame without GL.
-    if (!qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION") &&
-        qtChoosesWayland(argc, argv) && compositorDrawsFrames(250))
-        qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
+    // compositor draws frames anyway, do without Qt's. Where it does not (GNOME, weston), a
+    // session with XWayland gets the window there, framed by the compositor, as upstream Qt 5
+    // does on GNOME; the user's own choice of Wayland stands. Qt 6.8 on draws its frame
+    // without GL.
+    // A socket handed over in WAYLAND_SOCKET can be connected once only: it is Qt's.
+    const WaylandChoice wayland = qtWaylandChoice(argc, argv);
+    if (wayland != WaylandChoice::None && !qEnvironmentVariableIsSet("WAYLAND_SOCKET")) {
+        if (compositorDrawsFrames(250)) {
+            if (!qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION"))
+                qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
+        } else if (wayland == WaylandChoice::BySession && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        }
+    }
 #else
     Q_UNUSED(argc);
     Q_UNUSED(argv);
