@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Resident memory and start-up of ORVcontrol on X11 and on Wayland, built against Qt 5 and
-# against Qt 6, in one interleaved run. Prints name: value lines and rewrites the Wayland block
-# of BENCHMARKS.md.
+# Resident memory and start-up of ORVcontrol on X11 and in Wayland sessions, built against Qt 5
+# and against Qt 6, in one interleaved run. Prints name: value lines and rewrites the Wayland
+# block of BENCHMARKS.md.
 #
-# Displays, each private to the run: Xvfb; weston's headless backend, which draws no window
-# frames (as GNOME), so Qt draws its own; and, where sway is installed, sway's headless
-# backend, which draws them (as KDE Plasma and wlroots compositors).
-# Start-up: on X11, exec to MapNotify (bench_mapwatch); on Wayland, exec to the client's first
-# wl_surface.attach in its own protocol log, the moment its window gets content and so is
-# mapped. Resident memory: VmRSS one second after that.
+# Displays, each private to the run: Xvfb; a session on weston's headless backend, which draws
+# no window frames (as GNOME), with its XWayland beside it; the same with Wayland chosen by the
+# user (QT_QPA_PLATFORM=wayland), so that Qt draws its own frame; and, where sway is installed,
+# a session on sway's headless backend, which draws frames (as KDE Plasma and the wlroots
+# compositors). In a session the program chooses its platform as on a desktop: the session's
+# variables are set, QT_QPA_PLATFORM is not, and the plugin it loads tells which it took.
+# Start-up: on X11 and XWayland, exec to MapNotify (bench_mapwatch); on Wayland, exec to the
+# client's first wl_surface.attach in its own protocol log, the moment its window gets content
+# and so is mapped. Resident memory: VmRSS one second after that.
 #
 # Environment: ORV_BENCH_RUNS (rounds, default 9), ORV_BENCH_NO_WRITE=1 to leave
 # BENCHMARKS.md alone.
@@ -42,8 +45,11 @@ unset DISPLAY QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION QT_WAYLAND_DISABLE_WINDOWDEC
 
 mkdir -m 700 "$workdir/weston"
 . "$root/scripts/lib/wayland.sh"
-start_weston "$workdir/weston" bench || exit 1
-displays=(x11 weston)
+start_weston "$workdir/weston" bench --xwayland || exit 1
+# weston's XWayland starts on the first client; it lets in only the user who runs weston.
+xwayland=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$workdir/weston/weston.log")
+[ -n "$xwayland" ] || { echo "wayland.sh: weston offers no XWayland (package xwayland)" >&2; exit 1; }
+displays=(x11 weston weston-wayland)
 if command -v sway >/dev/null; then
     # sway will not run as root: there it runs as nobody, in a folder of its own beside the
     # private work folder, which nobody may not enter. setpriv execs: $sway is sway itself.
@@ -68,14 +74,38 @@ if command -v sway >/dev/null; then
     fi
 fi
 
-# wayland_run <runtime dir> <socket> <binary>: startup_ms and rss_kb on one line.
+# The environment of each display. sway's XWayland is left off (it would be open to every local
+# user): Xvfb stands in for it, and no program should use it there.
+declare -A session=(
+    [x11]="DISPLAY=$x11_display"
+    [weston]="XDG_SESSION_TYPE=wayland XDG_RUNTIME_DIR=$workdir/weston WAYLAND_DISPLAY=bench DISPLAY=$xwayland"
+    [weston-wayland]="XDG_RUNTIME_DIR=$workdir/weston WAYLAND_DISPLAY=bench QT_QPA_PLATFORM=wayland"
+    [sway]="XDG_SESSION_TYPE=wayland XDG_RUNTIME_DIR=$swaydir WAYLAND_DISPLAY=wayland-1 DISPLAY=$x11_display"
+)
+binary() { echo "$root/build-bench$([ "$1" = 6 ] && echo -qt6 || true)/orvcontrol"; }
+
+# platform_of <display> <qt>: xcb or wayland, the platform plugin the program loads there.
+platform_of() {
+    local pid plugin=""
+    env ${session[$1]} "$(binary "$2")" >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 100); do
+        plugin=$(grep -o 'libq\(xcb\|wayland\)' "/proc/$pid/maps" 2>/dev/null | head -n 1) && break
+        sleep 0.05
+    done
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null || true
+    [ -n "$plugin" ] || { echo "wayland.sh: no platform plugin loaded on $1 (Qt $2)" >&2; exit 1; }
+    echo "${plugin#libq}"
+}
+
+# wayland_run <display> <binary>: startup_ms and rss_kb on one line.
 wayland_run() {
     local fifo=$workdir/fifo line t0 t1 pid
     rm -f "$fifo"
     mkfifo "$fifo"
     t0=$EPOCHREALTIME
-    XDG_RUNTIME_DIR=$1 WAYLAND_DISPLAY=$2 QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client "$3" \
-        2>"$fifo" >/dev/null &
+    env ${session[$1]} WAYLAND_DEBUG=client "$2" 2>"$fifo" >/dev/null &
     pid=$!
     exec 4<"$fifo"
     t1=""
@@ -85,7 +115,7 @@ wayland_run() {
     done
     cat <&4 >/dev/null &
     exec 4<&-
-    [ -n "$t1" ] || { echo "wayland.sh: $3 showed no window on $2" >&2; kill "$pid"; exit 1; }
+    [ -n "$t1" ] || { echo "wayland.sh: $2 showed no window on $1" >&2; kill "$pid"; exit 1; }
     sleep 1
     echo "startup_ms $(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.2f", (b - a) * 1000}')" \
         "rss_kb $(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status")"
@@ -93,19 +123,23 @@ wayland_run() {
     wait "$pid" 2>/dev/null || true
 }
 # run <display> <qt>: one measurement, appended to $workdir/<display>-<qt>.
+declare -A platform
 run() {
-    local binary=$root/build-bench$([ "$2" = 6 ] && echo -qt6 || true)/orvcontrol
-    case $1 in
-        x11) DISPLAY=$x11_display "$mapwatch" -- "$binary" 2>>"$workdir/stderr" |
-            awk '{sub(":", ""); printf "%s %s ", $1, $2} END {print ""}' ;;
-        weston) wayland_run "$workdir/weston" bench "$binary" ;;
-        sway) wayland_run "$swaydir" wayland-1 "$binary" ;;
-    esac >>"$workdir/$1-$2"
+    if [ "${platform[$1-$2]}" = xcb ]; then
+        env ${session[$1]} "$mapwatch" -- "$(binary "$2")" 2>>"$workdir/stderr" |
+            awk '{sub(":", ""); printf "%s %s ", $1, $2} END {print ""}'
+    else
+        wayland_run "$1" "$(binary "$2")"
+    fi >>"$workdir/$1-$2"
 }
 
 cases=()
 for d in "${displays[@]}"; do cases+=("$d 5" "$d 6"); done
 echo "${#cases[@]} cases (${displays[*]}; Qt 5 and 6), $runs rounds" >&2
+for c in "${cases[@]}"; do
+    platform[${c/ /-}]=$(platform_of $c)
+    echo "${c/ /-}.platform: ${platform[${c/ /-}]}"
+done
 for c in "${cases[@]}"; do run $c >/dev/null; done # unmeasured: the page cache
 for c in "${cases[@]}"; do : >"$workdir/${c/ /-}"; done
 for round in $(seq 0 $((runs - 1))); do
@@ -132,9 +166,14 @@ done
 [ "${ORV_BENCH_NO_WRITE:-}" = 1 ] && exit 0
 
 row() { # <label> <display>
-    local r5="" r6=""
-    [ "$2" != x11 ] && r5=" ($(ratio "${rss[$2-5]}" "${rss[x11-5]}")×)" r6=" ($(ratio "${rss[$2-6]}" "${rss[x11-6]}")×)"
-    echo "| $1 | ${rss[$2-5]}$r5 | ${start[$2-5]} | ${rss[$2-6]}$r6 | ${start[$2-6]} |"
+    local q cells=""
+    for q in 5 6; do
+        cells+=" ${rss[$2-$q]}"
+        [ "$2" = x11 ] || cells+=" ($(ratio "${rss[$2-$q]}" "${rss[x11-$q]}")×, $(
+            [ "${platform[$2-$q]}" = xcb ] && echo XWayland || echo Wayland))"
+        cells+=" | ${start[$2-$q]} |"
+    done
+    echo "| $1 |$cells"
 }
 block=$workdir/block
 {
@@ -142,13 +181,15 @@ block=$workdir/block
     echo "Measured $(date -u +%F), $(nproc) cores, Linux $(uname -r), Qt $(pkg-config --modversion Qt5Core)" \
         "and $(pkg-config --modversion Qt6Core), weston $(weston --version | awk '{print $2}')$(
             [ -n "$sway" ] && echo ", sway $(sway --version | awk '{print $3}')"), Release builds."
-    echo "Medians of $runs interleaved rounds; in brackets, resident memory as a multiple of X11's."
+    echo "Medians of $runs interleaved rounds; in brackets, resident memory as a multiple of X11's," \
+        "and the platform the program took."
     echo
     echo "| Display | Qt 5 resident (MiB) | Qt 5 start-up (ms) | Qt 6 resident (MiB) | Qt 6 start-up (ms) |"
     echo "| --- | --- | --- | --- | --- |"
     row "X11 (Xvfb)" x11
-    row "Wayland, frame drawn by Qt (weston, as GNOME)" weston
-    [[ " ${displays[*]} " == *" sway "* ]] && row "Wayland, frame drawn by the compositor (sway, as KDE Plasma)" sway
+    row "Wayland session, no frames from the compositor (weston, as GNOME)" weston
+    row "The same, Wayland chosen by the user: Qt draws the frame" weston-wayland
+    [[ " ${displays[*]} " == *" sway "* ]] && row "Wayland session, frames from the compositor (sway, as KDE Plasma)" sway
     echo "<!-- end of wayland results -->"
 } >"$block"
 out=$root/BENCHMARKS.md
