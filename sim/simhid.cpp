@@ -3,6 +3,7 @@
 #include "identity.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -228,16 +229,12 @@ void HID_API_EXPORT HID_API_CALL hid_free_enumeration(struct hid_device_info *de
     std::free(devs);
 }
 
-// The simulated ORV has no serial number.
-HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
-                                                 unsigned short product_id,
-                                                 const wchar_t *serial_number)
+namespace {
+
+// A refused open fails as the kernel refuses a node the user may not read: EACCES.
+hid_device *openDevice(State &s, bool match, const char *function)
 {
-    State &s = st();
-    std::lock_guard<std::mutex> lock(s.m);
     hid_device *dev = nullptr;
-    const bool match =
-        vendor_id == orv::kVendorId && product_id == orv::kProductId && !serial_number;
     if (s.plugged && !s.openRefused && match) {
         auto h = std::make_unique<hid_device_>();
         h->id = s.nextId++;
@@ -247,8 +244,31 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
         s.known.insert(dev);
         s.handles.push_back(std::move(h));
     }
-    record(s, "hid_open", dev ? 0 : -1);
+    record(s, function, dev ? 0 : -1);
+    if (!dev)
+        errno = s.plugged && match ? EACCES : ENOENT;
     return dev;
+}
+
+} // namespace
+
+// The simulated ORV has no serial number.
+HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
+                                                 unsigned short product_id,
+                                                 const wchar_t *serial_number)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    return openDevice(
+        s, vendor_id == orv::kVendorId && product_id == orv::kProductId && !serial_number,
+        "hid_open");
+}
+
+HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    return openDevice(s, path && std::strcmp(path, kPath) == 0, "hid_open_path");
 }
 
 int HID_API_EXPORT HID_API_CALL hid_set_nonblocking(hid_device *dev, int nonblock)
