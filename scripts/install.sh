@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and installs ORVcontrol, through sudo where it needs root and is not root already.
-#   scripts/install.sh                 into /usr/local: program, menu entry, icons, udev rule
+#   scripts/install.sh                 into /usr/local: orvcontrol, orvctl and all that goes along
 #   scripts/install.sh --prefix DIR    into DIR (a directory of yours needs no root)
 #   scripts/install.sh --deb           as a Debian package, installed with apt
 #   scripts/install.sh --udev-rule     only the udev rule, into /etc/udev/rules.d
@@ -28,7 +28,7 @@ done
 qt_select "$root" "$choice"
 build=$qt_build
 "$root/scripts/deps.sh" build "qt$qt" $([ "$mode" != --deb ] || echo package)
-"$root/scripts/build.sh" "--qt$qt" --target orvcontrol
+"$root/scripts/build.sh" "--qt$qt" # everything installed: both programs, the manual pages
 case "$mode" in
     --udev-rule)
         # The build writes the rule from the device's identity.

@@ -35,6 +35,8 @@ for so in "libQt${qt}Widgets.so.$qt" libhidapi-hidraw.so.0; do
     pkg=$(dpkg -S "*/$multiarch/$so" 2>/dev/null | sed -n '1s/^\([^ :,]*\)[:,].*/\1/p')
     [ -n "$pkg" ] && has_dep "$pkg" || fail "Depends lacks ${pkg:-a package for $so}: $depends"
 done
+# orvctl runs without a display: Qt Core only.
+! readelf -d "$root/usr/bin/orvctl" | grep -q "libQt${qt}\(Gui\|Widgets\)" || fail "orvctl links a GUI library"
 # The program must talk to the ORV through hidraw, never the libusb back end or the test doubles.
 for so in libhidapi-libusb.so.0 libumockdev.so.0 "libQt${qt}Test.so.$qt"; do
     ! grep -qxF "$so" <<<"$needed" || fail "the program links $so"
@@ -45,7 +47,8 @@ recommends=$(dpkg-deb -f "$deb" Recommends)
 
 stray=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | awk '!/\/$/ && (!/^\.\/usr\// || /^\.\/usr\/local\//)')
 [ -z "$stray" ] || fail "installed outside /usr, or under /usr/local: $stray"
-for path in usr/bin/orvcontrol usr/lib/udev/rules.d/70-orvcontrol.rules \
+for path in usr/bin/orvcontrol usr/bin/orvctl usr/share/man/man1/orvctl.1.gz \
+    usr/share/bash-completion/completions/orvctl usr/lib/udev/rules.d/70-orvcontrol.rules \
     "usr/share/applications/$app_id.desktop" "usr/share/metainfo/$app_id.metainfo.xml" \
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/"$app_id.png"; do
     [ -f "$root/$path" ] || fail "/$path is not in the package"
