@@ -20,9 +20,8 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int signal)
+void onSignal(int)
 {
-    std::signal(signal, SIG_DFL);
     const char byte = 1;
     [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
 }
@@ -51,9 +50,10 @@ int main(int argc, char *argv[])
     QTextStream out(stdout), err(stderr);
     Orvctl ctl(out, err);
     // Ctrl+C and TERM end the command from the event loop, so that the link closes cleanly.
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) == 0) {
         auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        // Once: the notifier goes with the first signal, and a second one ends the program.
+        // The first signal ends the command; later ones (timeout(1) signals the process and
+        // then its group) find it ending already, and never block in the handler.
         const char *activated = SIGNAL(activated(QSocketDescriptor, QSocketNotifier::Type));
         QObject::connect(notifier, activated, &ctl, SLOT(stop()));
         QObject::connect(notifier, activated, notifier, SLOT(deleteLater()));

@@ -183,7 +183,10 @@ int Orvctl::connectDevice()
     connect(link, &hidthread::HID_vInputMessageSignal, this, &Orvctl::onReport);
     link->HID_vConfigure(orv::kVendorId, orv::kProductId, 64);
     link->start();
-    if (wait(kConnectMs) != Ok || !connected) {
+    const int code = wait(kConnectMs);
+    if (code == Interrupted)
+        return Interrupted;
+    if (code != Ok || !connected) {
         err << "orvctl: the ORV at " << path << " went away before it could be opened\n";
         return NoDevice;
     }

@@ -40,8 +40,8 @@ const Setting *find(std::string_view name)
 
 Parsed parse(const Setting &setting, std::string_view text, const LedBrightnessTable &leds)
 {
-    const Parsed refused{0, std::string(setting.name) + ": '" + std::string(text) + "' refused (" +
-                                setting.help + ")"};
+    Parsed refused{0, std::string(setting.name) + ": '" + std::string(text) + "' refused (" +
+                          setting.help + ")"};
     if (setting.kind == Kind::OnOff || setting.kind == Kind::Sensor) {
         const bool onOff = setting.kind == Kind::OnOff;
         if (text == (onOff ? "on" : "aux"))
