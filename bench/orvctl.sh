@@ -73,7 +73,9 @@ block=$workdir/block
     set -- $idle
     echo "| \`orvctl watch\` idle, CPU of one core (${idle_runs} × ${idle_s} s) | $1 % | $2–$3 % | $4–$5 % |"
     echo
-    echo "\`orvctl\` is $((size / 1024)) KiB (stripped in the package). The libraries \`watch\` has loaded:"
+    echo "\`orvctl\` is $((size / 1024)) KiB (stripped in the package) and needs" \
+        "$(readelf -d "$build/orvctl" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/`\1`/p' | paste -sd' ' | sed 's/` `/`, `/g')." \
+        "The libraries \`orvctl-demo watch\` has loaded (the simulated ORV in place of hidapi and libudev):"
     echo "$libs" | tr ' ' '\n' | grep . | sed 's/^/`/; s/$/`/' | paste -sd' ' | sed 's/` `/`, `/g'
     echo "<!-- end of orvctl results -->"
 } >"$block"
