@@ -22,8 +22,16 @@ Run run(const QStringList &args, const std::function<void(Orvctl &)> &meanwhile 
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
     Orvctl ctl(outStream, errStream, kPeriodMs);
+    // Once watch has its first answer, however slow the machine.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (out.contains("shots:")) {
+            poll.stop();
+            meanwhile(ctl);
+        }
+    });
     if (meanwhile)
-        QTimer::singleShot(50, &ctl, [&] { meanwhile(ctl); });
+        poll.start(5);
     Run result{ctl.run(args), {}, {}, {}};
     outStream.flush();
     errStream.flush();

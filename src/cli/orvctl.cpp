@@ -12,6 +12,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -19,6 +20,7 @@ namespace {
 
 // The fifteen answers come one per cycle of the link: time enough for them and a margin.
 constexpr int kAnswerCycles = 25;
+constexpr int kAnswerFloorMs = 2000; // for a short cycle on a slow machine (tests, valgrind)
 constexpr int kConnectMs = 3000;
 
 const char *const kHelp[][2] = {
@@ -264,7 +266,8 @@ int Orvctl::ask(const std::vector<StatusCode> &codes)
     }
     for (StatusCode code : codes)
         send(code, 0);
-    const int code = wait(int(codes.size() + kAnswerCycles) * iLinkPeriodMs);
+    const int code =
+        wait(std::max(kAnswerFloorMs, int(codes.size() + kAnswerCycles) * iLinkPeriodMs));
     if (code == NoDevice)
         err << "orvctl: the ORV was unplugged\n";
     // A request still unanswered at the time-out is shown as not reported.
