@@ -287,41 +287,20 @@ int Orvctl::status(bool json)
             ask({std::begin(report::kStateRequests), std::end(report::kStateRequests)});
         code != Ok)
         return code;
+    std::vector<std::uint8_t> codes{StatusFirmware, StatusBattery, StatusCharge};
+    for (const settings::Setting &s : settings::kAll)
+        codes.push_back(s.status);
+    // Never asked for: the ORV reports its series' state when it changes.
+    codes.push_back(StatusInterState);
     QJsonObject object;
     QStringList lines;
-    const auto add = [&](const QString &name, const QJsonValue &value, const QString &text) {
-        object.insert(name, value);
-        lines << name + QStringLiteral(": ") +
+    for (std::uint8_t code : codes) {
+        const std::uint8_t *p = answer(code);
+        const auto [value, text] = p ? valueOf(p) : std::pair<QJsonValue, QString>();
+        object.insert(nameOf(code), value);
+        lines << nameOf(code) + QStringLiteral(": ") +
                      (value.isNull() ? QStringLiteral("not reported") : text);
-    };
-    const std::uint8_t *p = answer(StatusFirmware);
-    const QString version = p ? QString::asprintf("%02d.%02d", report::payloadVersion(p).major,
-                                                  report::payloadVersion(p).minor)
-                              : QString();
-    add(QStringLiteral("firmware"), p ? QJsonValue(version) : QJsonValue(), version);
-    p = answer(StatusBattery);
-    add(QStringLiteral("battery"), p ? QJsonValue(report::payloadU8(p)) : QJsonValue(),
-        p ? QString::number(report::payloadU8(p)) : QString());
-    p = answer(StatusCharge);
-    add(QStringLiteral("charging"), p ? QJsonValue(report::payloadFlag(p)) : QJsonValue(),
-        p && report::payloadFlag(p) ? QStringLiteral("yes") : QStringLiteral("no"));
-    for (const settings::Setting &s : settings::kAll) {
-        p = answer(s.status);
-        const auto value = p ? settings::reported(s, p, leds) : std::nullopt;
-        const QString text =
-            value ? QString::fromStdString(settings::format(s, *value)) : QString();
-        const bool number = s.kind == settings::Kind::Number || s.kind == settings::Kind::Led;
-        add(QString::fromLatin1(s.name),
-            !value   ? QJsonValue()
-            : number ? QJsonValue(qint64(*value))
-                     : QJsonValue(text),
-            text);
     }
-    // Never asked for: the ORV reports its series' state when it changes.
-    p = answer(StatusInterState);
-    add(QStringLiteral("intervalometer"),
-        p ? QJsonValue(describe(answers[StatusInterState])) : QJsonValue(),
-        p ? describe(answers[StatusInterState]) : QString());
     if (json)
         out << QJsonDocument(object).toJson();
     else
@@ -381,45 +360,79 @@ int Orvctl::watch()
     return code == Ok ? Ok : NoDevice;
 }
 
-QString Orvctl::describe(const QByteArray &status) const
+QString Orvctl::nameOf(std::uint8_t code)
 {
-    const auto *p = reinterpret_cast<const std::uint8_t *>(status.constData());
+    switch (code) {
+    case StatusFirmware:
+        return QStringLiteral("firmware");
+    case StatusBattery:
+        return QStringLiteral("battery");
+    case StatusCharge:
+        return QStringLiteral("charging");
+    case StatusInterState:
+        return QStringLiteral("intervalometer");
+    }
+    const settings::Setting *s = settings::forStatus(code);
+    return s ? QString::fromLatin1(s->name) : QString();
+}
+
+std::pair<QJsonValue, QString> Orvctl::valueOf(const std::uint8_t *p) const
+{
     switch (p[0]) {
+    case StatusFirmware: {
+        const QString version = QString::asprintf("%02d.%02d", report::payloadVersion(p).major,
+                                                  report::payloadVersion(p).minor);
+        return {version, version};
+    }
+    case StatusBattery:
+        return {report::payloadU8(p), QString::number(report::payloadU8(p))};
+    case StatusCharge:
+        return {report::payloadFlag(p),
+                report::payloadFlag(p) ? QStringLiteral("yes") : QStringLiteral("no")};
     case StatusInterState: {
         const std::uint8_t *total = answer(StatusInterNrShot);
         const QString of = total && report::payloadU16(total) > 0
                                ? QStringLiteral("/%1").arg(report::payloadU16(total))
                                : QString();
+        QString text;
         switch (report::payloadU8(p)) {
         case InterInactive:
-            return QStringLiteral("intervalometer inactive");
+            text = QStringLiteral("intervalometer inactive");
+            break;
         case InterWaitFirst:
-            return QStringLiteral("waiting for the first exposure");
+            text = QStringLiteral("waiting for the first exposure");
+            break;
         case InterExposing:
-            return QStringLiteral("exposure %1%2 in progress").arg(shot).arg(of);
+            text = QStringLiteral("exposure %1%2 in progress").arg(shot).arg(of);
+            break;
         case InterWaitNext:
-            return QStringLiteral("waiting for exposure %1%2").arg(shot + 1).arg(of);
+            text = QStringLiteral("waiting for exposure %1%2").arg(shot + 1).arg(of);
+            break;
         default:
             return {};
         }
+        return {text, text};
     }
-    case StatusInterShot:
-        return {}; // shown with the state that follows, as the window does
-    case StatusFirmware:
-        return QString::asprintf("firmware: %02d.%02d", report::payloadVersion(p).major,
-                                 report::payloadVersion(p).minor);
-    case StatusBattery:
-        return QStringLiteral("battery: %1").arg(report::payloadU8(p));
-    case StatusCharge:
-        return report::payloadFlag(p) ? QStringLiteral("charging: yes")
-                                      : QStringLiteral("charging: no");
     }
-    for (const settings::Setting &s : settings::kAll)
-        if (s.status == p[0]) {
-            const auto value = settings::reported(s, p, leds);
-            return QString::fromLatin1(s.name) + QStringLiteral(": ") +
-                   (value ? QString::fromStdString(settings::format(s, *value))
-                          : QStringLiteral("not reported"));
-        }
-    return {};
+    const settings::Setting *s = settings::forStatus(p[0]);
+    const auto value = s ? settings::reported(*s, p, leds) : std::nullopt;
+    if (!value)
+        return {};
+    const QString text = QString::fromStdString(settings::format(*s, *value));
+    const bool number = s->kind == settings::Kind::Number || s->kind == settings::Kind::Led;
+    return {number ? QJsonValue(qint64(*value)) : QJsonValue(text), text};
+}
+
+QString Orvctl::describe(const QByteArray &status) const
+{
+    const auto *p = reinterpret_cast<const std::uint8_t *>(status.constData());
+    const auto [value, text] = valueOf(p);
+    // The series' state stands alone. A shot number has no name: it comes with the state that
+    // follows, as in the window.
+    if (p[0] == StatusInterState)
+        return text;
+    if (nameOf(p[0]).isEmpty())
+        return {};
+    return nameOf(p[0]) + QStringLiteral(": ") +
+           (value.isNull() ? QStringLiteral("not reported") : text);
 }

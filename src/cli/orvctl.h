@@ -5,10 +5,12 @@
 #include "report.h"
 
 #include <QByteArray>
+#include <QJsonValue>
 #include <QObject>
 #include <QStringList>
 
 #include <map>
+#include <utility>
 #include <vector>
 
 class QEventLoop;
@@ -58,7 +60,11 @@ private:
     int status(bool json);
     int set(const QString &name, const QString &value);
     int watch();
+    // A report as a watch line; nothing for the reports watch does not show.
     QString describe(const QByteArray &status) const;
+    static QString nameOf(std::uint8_t code); // as status and watch name it; empty if none
+    // The value a report carries, for JSON and as text; null if it says nothing known.
+    std::pair<QJsonValue, QString> valueOf(const std::uint8_t *status) const;
 
     QTextStream &out;
     QTextStream &err;

@@ -38,6 +38,14 @@ const Setting *find(std::string_view name)
     return nullptr;
 }
 
+const Setting *forStatus(std::uint8_t code)
+{
+    for (const Setting &s : kAll)
+        if (s.status == code)
+            return &s;
+    return nullptr;
+}
+
 Parsed parse(const Setting &setting, std::string_view text, const LedBrightnessTable &leds)
 {
     Parsed refused{0, std::string(setting.name) + ": '" + std::string(text) + "' refused (" +

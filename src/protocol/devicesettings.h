@@ -35,6 +35,7 @@ struct Setting
 extern const Setting kAll[12];
 
 const Setting *find(std::string_view name);
+const Setting *forStatus(std::uint8_t code); // the setting a status report carries, if any
 
 struct Parsed
 {
