@@ -1,47 +1,26 @@
 // orvctl against the simulated ORV, in process, on a short link cycle: what it prints, its exit
 // status, and the commands that reach the device, refused values sending nothing.
-#include "orvctl.h"
-#include "simhid.h"
+#include "orvctlrun.h"
+#include "settingtable.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
+
+using namespace orvtest;
 
 namespace {
 
-constexpr int kPeriodMs = 5;
-
-struct Run
+// The man page's entries under a heading: each ".B term" with the line that follows it.
+QMap<QString, QString> manEntries(const QString &page, const QString &heading)
 {
-    int code;
-    QString out, err;
-    QStringList commands; // "code=value" of each command the device received, requests left out
-};
-
-Run run(const QStringList &args, const std::function<void(Orvctl &)> &meanwhile = {})
-{
-    simhid::takeWrites();
-    QString out, err;
-    QTextStream outStream(&out), errStream(&err);
-    Orvctl ctl(outStream, errStream, kPeriodMs);
-    // Once watch has its first answer, however slow the machine.
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (out.contains("shots:")) {
-            poll.stop();
-            meanwhile(ctl);
-        }
-    });
-    if (meanwhile)
-        poll.start(5);
-    Run result{ctl.run(args), {}, {}, {}};
-    outStream.flush();
-    errStream.flush();
-    result.out = out;
-    result.err = err;
-    for (const auto &w : simhid::takeWrites())
-        if (w[1] < 0x80)
-            result.commands << QStringLiteral("%1=%2").arg(w[1]).arg((w[2] << 24) | (w[3] << 16) |
-                                                                     (w[4] << 8) | w[5]);
-    return result;
+    const QString section = page.section(".SH " + heading + '\n', 1).section("\n.SH ", 0, 0);
+    QMap<QString, QString> entries;
+    const QStringList lines = section.split('\n');
+    for (int i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].startsWith(".B ") && !lines[i + 1].startsWith('.'))
+            entries[lines[i].mid(3).replace("\\-", "-")] = lines[i + 1];
+    return entries;
 }
 
 } // namespace
@@ -57,7 +36,7 @@ private slots:
         simhid::setLogging(false);
     }
 
-    // The device holds min 30, max 180, inhibit 1500 ms and LED duty 52 (level 4).
+    // The device holds min 30, max 180 and inhibit 1500 ms. tst_agree walks every setting.
     void commands_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -70,29 +49,13 @@ private slots:
             << QStringList{"status", "--json"} << 0 << "\"sensitivity-max\": 180" << none;
         QTest::newRow("inhibit") << QStringList{"set", "inhibit", "2500ms"} << 0
                                  << "inhibit: 2500 ms" << QStringList{"3=2500"};
-        QTest::newRow("inhibit off step")
-            << QStringList{"set", "inhibit", "1550"} << 2 << "" << none;
-        QTest::newRow("inhibit too long")
-            << QStringList{"set", "inhibit", "600100"} << 2 << "" << none;
-        QTest::newRow("level range") << QStringList{"set", "level", "5"} << 2 << "" << none;
-        QTest::newRow("not a number") << QStringList{"set", "shots", "12x"} << 2 << "" << none;
-        QTest::newRow("LED table")
-            << QStringList{"set", "led", "3"} << 0 << "led: 3" << QStringList{"9=30"};
         // The maximum moves first, past the new minimum, as the window's sliders do.
         QTest::newRow("min crosses max") << QStringList{"set", "sensitivity-min", "200"} << 0
                                          << "sensitivity-max: 201" << QStringList{"2=201", "1=200"};
-        QTest::newRow("max below min") << QStringList{"set", "sensitivity-max", "10"} << 0
-                                       << "sensitivity-min: 9" << QStringList{"1=9", "2=10"};
-        QTest::newRow("max alone") << QStringList{"set", "sensitivity-max", "100"} << 0
-                                   << "sensitivity-max: 100" << QStringList{"2=100"};
-        QTest::newRow("sensor") << QStringList{"set", "sensor", "aux"} << 0 << "sensor: aux"
-                                << QStringList{"5=1"};
         QTest::newRow("interval") << QStringList{"interval", "start"} << 0
                                   << "intervalometer started" << QStringList{"14=0"};
         QTest::newRow("lag read") << QStringList{"lag", "read", "10001001"} << 0 << "137 ms"
                                   << none;
-        QTest::newRow("lag pattern") << QStringList{"lag", "read", "1000100"} << 2 << "" << none;
-        QTest::newRow("unknown") << QStringList{"set", "colour", "1"} << 2 << "" << none;
     }
     void commands()
     {
@@ -100,7 +63,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, shown);
         QFETCH(QStringList, commands);
-        const Run r = run(args);
+        const CtlRun r = runOrvctl(args);
         QCOMPARE(r.code, code);
         const QStringList lines = r.out.split('\n');
         QVERIFY2(shown.isEmpty()
@@ -113,10 +76,111 @@ private slots:
             QCOMPARE(simhid::callCount("hid_enumerate"), std::size_t(0));
     }
 
+    // A usage error names the argument at fault and gives that command's usage; nothing is
+    // looked for, let alone sent.
+    void usage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("usage");
+        const auto row = [](const char *name, QStringList args, QString error, QString usage) {
+            QTest::newRow(name) << args << error << usage;
+        };
+        row("setting", {"set", "colour", "1"}, "'colour' is not a setting", "set SETTING");
+        row("value missing", {"set", "level"}, "VALUE missing for 'level'", "set SETTING");
+        row("not a number", {"set", "shots", "12x"}, "'12x' is not a shots value", "set SETTING");
+        row("interval", {"interval", "pause"}, "'pause' is neither start nor stop", "interval");
+        row("LEDS", {"lag", "read", "1000100"}, "not '1000100'", "lag start");
+        row("lag", {"lag"}, "start or read missing", "lag start");
+        row("status", {"status", "--jsn"}, "unexpected argument '--jsn'", "status [--json]");
+        row("help", {"help", "colour"}, "'colour' is not a command", "help [COMMAND]");
+        row("command", {"colour"}, "'colour' is not a command", "COMMAND [ARGUMENT]");
+    }
+    void usage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        QFETCH(QString, usage);
+        const CtlRun r = runOrvctl(args);
+        QCOMPARE(r.code, int(Orvctl::Usage));
+        QVERIFY2(r.err.section('\n', 0, 0).contains(error), qPrintable(r.err));
+        QVERIFY2(r.err.contains("usage: orvctl " + usage), qPrintable(r.err));
+        QCOMPARE(simhid::callCount("hid_enumerate"), std::size_t(0));
+    }
+
+    // help COMMAND is COMMAND --help, and the manual page says what the help says: every
+    // command, every setting with its limits, every exit status.
+    void helpAndManual()
+    {
+        QFile file(ORV_MAN_PAGE);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(file.readAll());
+        const QString synopsis = page.section(".SH SYNOPSIS", 1).section(".SH ", 0, 0);
+        const CtlRun all = runOrvctl({"help"});
+        QVERIFY(all.code == 0 && all.out.contains("orvctl help [COMMAND]"));
+        for (const QString &line : all.out.split('\n').filter(QRegularExpression("^  orvctl "))) {
+            const QString name = line.section(' ', 3, 3);
+            const CtlRun help = runOrvctl({"help", name});
+            QCOMPARE(help.code, 0);
+            QCOMPARE(help.out, runOrvctl({name, "--help"}).out);
+            QVERIFY2(help.out.startsWith("usage: orvctl " + line.mid(9)), qPrintable(help.out));
+            QVERIFY2(synopsis.contains(".B orvctl " + name), qPrintable(name));
+        }
+        const QMap<QString, QString> settings = manEntries(page, "COMMANDS");
+        const QString setHelp = runOrvctl({"set", "--help"}).out;
+        for (const orv::Setting &s : orv::kSettings) {
+            const QString line = QString::fromStdString(orv::describe(s));
+            QCOMPARE(settings.value(s.name), line);
+            QVERIFY(setHelp.contains(QString(s.name).leftJustified(16) + line));
+        }
+        QMap<QString, QString> exits;
+        for (const QString &line :
+             setHelp.section("Exit status:\n", 1).split('\n', Qt::SkipEmptyParts))
+            exits[line.section(' ', 2, 2)] = line.mid(6);
+        QCOMPARE(manEntries(page, "EXIT STATUS"), exits);
+        QVERIFY(exits.contains("130"));
+    }
+
+    // What the bash completion offers, as the program tells the script, from the same tables.
+    void completion_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("command") << ""
+                                 << "status set interval watch lag help --help --version";
+        QTest::newRow("interval") << "interval"
+                                  << "start stop --help";
+        QTest::newRow("setting") << "set pre"
+                                 << "prefocus";
+        QTest::newRow("choice") << "set sensor"
+                                << "builtin aux";
+        QTest::newRow("levels") << "set led"
+                                << "1 2 3 4 5";
+        QTest::newRow("a number") << "set inhibit"
+                                  << "";
+        QTest::newRow("unknown") << "colour"
+                                 << "";
+    }
+    void completion()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, offered);
+        // The word being completed is the last one; for a new word, an empty one.
+        const QString line = typed.endsWith("pre") ? typed : typed + " ''";
+        QProcess bash;
+        bash.start("bash", {"-c",
+                            "source \"$0\"; COMP_WORDS=(\"$1\" " + line +
+                                "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _orvctl; "
+                                "echo \"${COMPREPLY[*]}\"",
+                            ORV_COMPLETION, ORVCTL_DEMO});
+        QVERIFY(bash.waitForFinished(10000));
+        QCOMPARE(bash.readAllStandardOutput().trimmed(), offered.toUtf8());
+    }
+
     void noDevice()
     {
         simhid::unplug();
-        const Run r = run({"status"});
+        const CtlRun r = runOrvctl({"status"});
         QCOMPARE(r.code, int(Orvctl::NoDevice));
         QVERIFY(r.err.contains("no ORV connected"));
     }
@@ -124,7 +188,7 @@ private slots:
     void accessDenied()
     {
         simhid::setOpenRefused(true);
-        const Run r = run({"set", "level", "3"});
+        const CtlRun r = runOrvctl({"set", "level", "3"});
         QCOMPARE(r.code, int(Orvctl::Denied));
         QVERIFY2(r.err.startsWith("orvctl: ORV found at /dev/hidraw-orvsim but access denied: "),
                  qPrintable(r.err));
@@ -142,8 +206,8 @@ private slots:
     void watchEnds()
     {
         QFETCH(bool, unplug);
-        const Run r =
-            run({"watch"}, [unplug](Orvctl &ctl) { unplug ? simhid::unplug() : ctl.stop(); });
+        const CtlRun r =
+            runOrvctl({"watch"}, [unplug](Orvctl &ctl) { unplug ? simhid::unplug() : ctl.stop(); });
         QCOMPARE(r.code, unplug ? int(Orvctl::NoDevice) : int(Orvctl::Ok));
         QCOMPARE(r.out.contains("ORV unplugged"), unplug);
         QVERIFY(r.out.contains("shots: 12"));

@@ -59,7 +59,7 @@ MainWindow::MainWindow(QWidget *parent, int iLinkPeriodMs)
     refreshConnection(false);
 
     pHidThread = new hidthread(this, iLinkPeriodMs);
-    pHidThread->HID_vConfigure(orv::kVendorId, orv::kProductId, 64);
+    pHidThread->HID_vConfigure(orv::kVendorId, orv::kProductId, report::kInputReportLength);
 
     iShotCounter = 0;
     aiLedPwm = computeLedBrightnessTable();

@@ -19,7 +19,7 @@ public:
     explicit MainWindow(QWidget *parent = nullptr, int iLinkPeriodMs = 100);
     ~MainWindow() override;
 
-    // Every report leaves the program through these two.
+    // Every report the window sends leaves through these two.
     void sendCommand(quint8 ucCode, qint32 iValue);
     void sendRequest(quint8 ucCode);
 
@@ -45,7 +45,6 @@ public slots:
 
 private:
     void showFirmware(report::Version version);
-    void showLedPwm(qint8 cDuty);
     void showInterState(int iState);
     void setIntervalometerLocked(bool bLocked);
 

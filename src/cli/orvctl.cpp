@@ -1,9 +1,9 @@
 #include "orvctl.h"
 
 #include "deviceaccess.h"
-#include "devicesettings.h"
 #include "hidthread.h"
 #include "identity.h"
+#include "statusreading.h"
 
 #include <QDateTime>
 #include <QEventLoop>
@@ -23,26 +23,81 @@ constexpr int kAnswerCycles = 25;
 constexpr int kAnswerFloorMs = 2000; // for a short cycle on a slow machine (tests, valgrind)
 constexpr int kConnectMs = 3000;
 
-const char *const kHelp[][2] = {
-    {"status", "status [--json]\n"
-               "  The firmware, battery, charge and every setting, as the ORV reports them;\n"
-               "  a value it does not report shows as such (null in JSON)."},
-    {"set", "set SETTING VALUE\n"
-            "  Sets one setting, within the window's ranges, and prints what the ORV then\n"
-            "  reports. A value out of range is refused (exit status 2) and nothing is sent.\n"
-            "  SETTING is one of:"},
-    {"interval", "interval start|stop\n"
-                 "  Starts or stops the intervalometer with the settings the ORV holds."},
-    {"watch", "watch\n"
-              "  Prints each report as the ORV sends it (shots, the end of a series, battery)\n"
-              "  until Ctrl+C or until the ORV is unplugged."},
-    {"lag", "lag start | lag read LEDS\n"
-            "  start: the ORV measures the camera's shutter lag and shows it on its LEDs.\n"
-            "  read: LEDS are the eight LEDs left to right across both rows, 1 lit and 0 dark\n"
-            "  (10001001 is 137 ms); nothing is sent."},
+const std::pair<int, const char *> kExits[] = {
+    {Orvctl::Ok, "done"},
+    {Orvctl::NoDevice, "no ORV connected, or it was unplugged or stopped answering"},
+    {Orvctl::Usage, "bad usage or a value out of range: nothing was sent"},
+    {Orvctl::Denied, "an ORV is plugged in but cannot be opened (the message says why)"},
+    {Orvctl::Interrupted, "interrupted by Ctrl+C or TERM"},
 };
 
+// Reports that carry no setting, as status and watch name them.
+const std::pair<std::uint8_t, const char *> kOtherNames[] = {
+    {StatusFirmware, "firmware"},
+    {StatusBattery, "battery"},
+    {StatusCharge, "charging"},
+    {StatusInterState, "intervalometer"},
+};
+
+QString nameOf(std::uint8_t code)
+{
+    for (const auto &[status, name] : kOtherNames)
+        if (status == code)
+            return QLatin1String(name);
+    const orv::Setting *s = orv::settingFor(code);
+    return s ? QLatin1String(s->name) : QString();
+}
+
+QString seriesText(const orv::SeriesProgress &p)
+{
+    const QString of = p.total ? QStringLiteral("/%1").arg(p.total) : QString();
+    switch (p.step) {
+    case orv::SeriesStep::Inactive:
+        return QStringLiteral("intervalometer inactive");
+    case orv::SeriesStep::WaitingFirst:
+        return QStringLiteral("waiting for the first exposure");
+    case orv::SeriesStep::Exposing:
+        return QStringLiteral("exposure %1%2 in progress").arg(p.exposure).arg(of);
+    case orv::SeriesStep::Waiting:
+        return QStringLiteral("waiting for exposure %1%2").arg(p.exposure).arg(of);
+    }
+    return {};
+}
+
+QString timestamp()
+{
+    return QDateTime::currentDateTime().toString(Qt::ISODate);
+}
+
 } // namespace
+
+const Orvctl::Command Orvctl::kCommands[] = {
+    {"status", "status [--json]",
+     "The firmware, battery, charge and every setting, as the ORV reports them. A value it\n"
+     "does not report shows as such (null in JSON). Where the ORV holds a value outside the\n"
+     "window's range, the value the window shows comes first, then what the ORV reported\n"
+     "(in JSON, under \"reported\"; the LED as its PWM duty).",
+     "--json", &Orvctl::checkStatus, &Orvctl::status},
+    {"set", "set SETTING VALUE",
+     "Sets one setting, as the window takes it typed, and prints what the ORV then reports.\n"
+     "A value out of range is refused and nothing is sent. The sensitivity thresholds never\n"
+     "cross: one that reaches the other first moves that one past it.",
+     nullptr, &Orvctl::checkSet, &Orvctl::set},
+    {"interval", "interval start|stop",
+     "Starts or stops the intervalometer with the settings the ORV holds.", "start stop",
+     &Orvctl::checkInterval, &Orvctl::interval},
+    {"watch", "watch",
+     "Prints each report as the ORV sends it (shots, the end of a series, battery), with the\n"
+     "time, until Ctrl+C (exit status 0) or until the ORV is unplugged (exit status 1).",
+     "", &Orvctl::checkWatch, &Orvctl::watch},
+    {"lag", "lag start | lag read LEDS",
+     "start: the ORV measures the camera's shutter lag and shows it on its eight LEDs.\n"
+     "read: LEDS are those LEDs left to right across both rows, 1 lit and 0 dark\n"
+     "(10001001 is 137 ms); nothing is sent.",
+     "start read", &Orvctl::checkLag, &Orvctl::lag},
+    {"help", "help [COMMAND]", "This help, or a command's, as COMMAND --help prints it.", nullptr,
+     &Orvctl::checkHelp, &Orvctl::help},
+};
 
 Orvctl::Orvctl(QTextStream &out, QTextStream &err, int iLinkPeriodMs)
     : out(out), err(err), iLinkPeriodMs(iLinkPeriodMs), leds(computeLedBrightnessTable())
@@ -54,107 +109,188 @@ Orvctl::~Orvctl()
     delete link; // stops the link's thread before this object goes
 }
 
-int Orvctl::usage(const QString &command, const QString &error)
+const Orvctl::Command *Orvctl::findCommand(const QString &name)
 {
-    QTextStream &to = error.isEmpty() ? out : err;
-    if (!error.isEmpty())
-        to << "orvctl: " << error << '\n';
-    if (command.isEmpty() || !error.isEmpty()) {
-        to << "usage: orvctl COMMAND [ARGUMENT]...   (orvctl COMMAND --help for more)\n"
-              "commands: status, set, interval, watch, lag\n";
-    } else {
-        for (const auto &help : kHelp)
-            if (command == QLatin1String(help[0]))
-                to << help[1] << '\n';
-        if (command == QLatin1String("set"))
-            for (const settings::Setting &s : settings::kAll)
-                to << "    " << QString::fromLatin1(s.name).leftJustified(16) << s.help << '\n';
-        to << "Exit status: 0 done, 1 no ORV (or it stopped answering), 2 bad usage, 3 ORV\n"
-              "found but it cannot be opened.\n";
-    }
-    return error.isEmpty() ? Ok : Usage;
+    for (const Command &c : kCommands)
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+QString Orvctl::checkStatus(Call &call)
+{
+    for (const QString &arg : call.args)
+        if (arg != QLatin1String("--json"))
+            return QStringLiteral("unexpected argument '%1'").arg(arg);
+    call.json = !call.args.isEmpty();
+    return call.args.size() > 1 ? QStringLiteral("--json given twice") : QString();
+}
+
+QString Orvctl::checkSet(Call &call)
+{
+    if (call.args.size() != 2)
+        return call.args.isEmpty() ? QStringLiteral("SETTING and VALUE missing")
+               : call.args.size() == 1
+                   ? QStringLiteral("VALUE missing for '%1'").arg(call.args[0])
+                   : QStringLiteral("unexpected argument '%1'").arg(call.args[2]);
+    call.setting = orv::findSetting(call.args[0].toStdString());
+    if (!call.setting)
+        return QStringLiteral("'%1' is not a setting").arg(call.args[0]);
+    const orv::Parsed parsed = orv::parse(*call.setting, call.args[1].toStdString());
+    call.value = parsed.value;
+    return QString::fromStdString(parsed.error);
+}
+
+QString Orvctl::checkInterval(Call &call)
+{
+    if (call.args.isEmpty())
+        return QStringLiteral("start or stop missing");
+    if (call.args[0] != QLatin1String("start") && call.args[0] != QLatin1String("stop"))
+        return QStringLiteral("'%1' is neither start nor stop").arg(call.args[0]);
+    return call.args.size() > 1 ? QStringLiteral("unexpected argument '%1'").arg(call.args[1])
+                                : QString();
+}
+
+QString Orvctl::checkWatch(Call &call)
+{
+    return call.args.isEmpty() ? QString()
+                               : QStringLiteral("unexpected argument '%1'").arg(call.args[0]);
+}
+
+QString Orvctl::checkLag(Call &call)
+{
+    const QString what = call.args.value(0);
+    const int count = what == QLatin1String("read") ? 2 : 1;
+    if (what.isEmpty())
+        return QStringLiteral("start or read missing");
+    if (what != QLatin1String("start") && count == 1)
+        return QStringLiteral("'%1' is neither start nor read").arg(what);
+    if (call.args.size() < count)
+        return QStringLiteral("LEDS missing");
+    if (call.args.size() > count)
+        return QStringLiteral("unexpected argument '%1'").arg(call.args[count]);
+    call.device = count == 1;
+    if (!call.device && !orv::lagMilliseconds(call.args[1].toStdString()))
+        return QStringLiteral("LEDS is eight 0 or 1, not '%1'").arg(call.args[1]);
+    return {};
+}
+
+QString Orvctl::checkHelp(Call &call)
+{
+    call.device = false;
+    if (call.args.size() > 1)
+        return QStringLiteral("unexpected argument '%1'").arg(call.args[1]);
+    if (!call.args.isEmpty() && !findCommand(call.args[0]))
+        return QStringLiteral("'%1' is not a command").arg(call.args[0]);
+    return {};
 }
 
 int Orvctl::run(const QStringList &args)
 {
-    const QString command = args.value(0);
-    if (command.isEmpty() || command == QLatin1String("--help") || command == QLatin1String("-h"))
-        return usage({}, command.isEmpty() ? QStringLiteral("no command given") : QString());
-    bool known = false;
-    for (const auto &help : kHelp)
-        known = known || command == QLatin1String(help[0]);
-    if (!known)
-        return usage({}, QStringLiteral("unknown command '%1'").arg(command));
-    const QStringList rest = args.mid(1);
-    if (rest.contains(QLatin1String("--help")) || rest.contains(QLatin1String("-h")))
-        return usage(command);
-
+    const QString name = args.value(0);
+    if (name == QLatin1String("--version")) {
+        out << "orvctl " << orv::kVersion << '\n';
+        return Ok;
+    }
+    if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+        printHelp(out, nullptr);
+        return Ok;
+    }
+    // For the bash completion, not for users: the words that may follow the given ones.
+    if (name == QLatin1String("__complete")) {
+        for (const QString &word : completions(args.mid(1)))
+            out << word << '\n';
+        return Ok;
+    }
+    const Command *command = findCommand(name);
+    if (!command) {
+        err << "orvctl: "
+            << (name.isEmpty() ? QStringLiteral("no command given")
+                               : QStringLiteral("'%1' is not a command").arg(name))
+            << '\n';
+        printHelp(err, nullptr);
+        return Usage;
+    }
+    Call call;
+    call.args = args.mid(1);
+    if (call.args.contains(QLatin1String("--help")) || call.args.contains(QLatin1String("-h"))) {
+        printHelp(out, command);
+        return Ok;
+    }
     // Everything the user typed is checked before anything reaches the ORV.
-    const QString arg = rest.value(0);
-    const auto wrong = [&](int count) {
-        return rest.size() != count
-                   ? usage(command, QStringLiteral("wrong arguments for %1").arg(command))
-                   : Ok;
-    };
-    const settings::Setting *setting = nullptr;
-    if (command == QLatin1String("status")) {
-        if (!rest.isEmpty() && rest != QStringList{QStringLiteral("--json")})
-            return wrong(-1);
-    } else if (command == QLatin1String("set")) {
-        if (rest.size() != 2)
-            return wrong(2);
-        setting = settings::find(arg.toStdString());
-        if (!setting)
-            return usage(command, QStringLiteral("unknown setting '%1'").arg(arg));
-        const settings::Parsed parsed =
-            settings::parse(*setting, rest.value(1).toStdString(), leds);
-        if (!parsed.error.empty()) {
-            err << "orvctl: " << QString::fromStdString(parsed.error) << "; nothing sent\n";
-            return Usage;
-        }
-    } else if (command == QLatin1String("interval") || command == QLatin1String("lag")) {
-        const bool read = command == QLatin1String("lag") && arg == QLatin1String("read");
-        if (read || arg == QLatin1String("start") ||
-            (command == QLatin1String("interval") && arg == QLatin1String("stop"))) {
-            if (wrong(read ? 2 : 1) != Ok)
-                return Usage;
-        } else {
-            return usage(command, QStringLiteral("%1 takes %2")
-                                      .arg(command, command == QLatin1String("lag")
-                                                        ? QStringLiteral("start or read")
-                                                        : QStringLiteral("start or stop")));
-        }
-        if (read) {
-            const auto ms = settings::lagMilliseconds(rest.value(1).toStdString());
-            if (!ms)
-                return usage(command,
-                             QStringLiteral("LEDS is eight 0 or 1, not '%1'").arg(rest.value(1)));
-            out << *ms << " ms\n";
-            return Ok;
-        }
-    } else if (!rest.isEmpty()) {
-        return wrong(0);
+    if (const QString error = command->check(call); !error.isEmpty()) {
+        err << "orvctl " << command->name << ": " << error << "; nothing sent\n"
+            << "usage: orvctl " << command->usage << "   (orvctl help " << command->name
+            << " for more)\n";
+        return Usage;
     }
+    if (call.device)
+        if (const int code = connectDevice(); code != Ok)
+            return code;
+    return (this->*command->act)(call);
+}
 
-    if (const int code = connectDevice(); code != Ok)
-        return code;
-    if (command == QLatin1String("status"))
-        return status(!rest.isEmpty());
-    if (command == QLatin1String("set"))
-        return set(arg, rest.value(1));
-    if (command == QLatin1String("watch"))
-        return watch();
-    if (command == QLatin1String("lag")) {
-        send(CmdStartLag, 0);
-        out << "lag measurement started: once the ORV shows the result, read its eight LEDs\n"
-               "left to right and run: orvctl lag read LEDS (for example 10001001)\n";
-    } else {
-        const bool start = arg == QLatin1String("start");
-        send(start ? CmdInterStart : CmdInterStop, 0);
-        out << "intervalometer " << (start ? "started" : "stopped") << '\n';
+QStringList Orvctl::completions(const QStringList &typed)
+{
+    QStringList words;
+    if (typed.isEmpty()) {
+        for (const Command &c : kCommands)
+            words << QLatin1String(c.name);
+        return words << QStringLiteral("--help") << QStringLiteral("--version");
     }
-    // A command is written at once; the link's next cycle shows whether the ORV is still there.
-    return wait(2 * iLinkPeriodMs) == NoDevice ? NoDevice : Ok;
+    const Command *command = findCommand(typed[0]);
+    if (!command)
+        return {};
+    const QString name = QLatin1String(command->name);
+    if (typed.size() == 1) {
+        if (name == QLatin1String("set"))
+            for (const orv::Setting &s : orv::kSettings)
+                words << QLatin1String(s.name);
+        else if (name == QLatin1String("help"))
+            for (const Command &c : kCommands)
+                words << QLatin1String(c.name);
+        else
+            words = QString::fromLatin1(command->words).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        return words << QStringLiteral("--help");
+    }
+    // A setting's value: its words, or its levels where there are only a few.
+    const orv::Setting *s = orv::findSetting(typed[1].toStdString());
+    if (typed.size() == 2 && name == QLatin1String("set") && s) {
+        if (s->kind == orv::Kind::Choice)
+            return {QLatin1String(s->words[0]), QLatin1String(s->words[1])};
+        if (s->max - s->min < 10)
+            for (int value = s->min; value <= s->max; ++value)
+                words << QString::number(value);
+    }
+    return words;
+}
+
+void Orvctl::printHelp(QTextStream &to, const Command *command) const
+{
+    if (!command) {
+        to << "usage: orvctl COMMAND [ARGUMENT]...   (orvctl help COMMAND for more)\n"
+              "       orvctl --version\n"
+              "commands:\n";
+        for (const Command &c : kCommands)
+            to << "  orvctl " << c.usage << '\n';
+        return;
+    }
+    to << "usage: orvctl " << command->usage << '\n' << command->help << '\n';
+    if (command->act == &Orvctl::set) {
+        to << "SETTING is one of:\n";
+        for (const orv::Setting &s : orv::kSettings)
+            to << "  " << QString::fromLatin1(s.name).leftJustified(16)
+               << QString::fromStdString(orv::describe(s)) << '\n';
+    }
+    to << "Exit status:\n";
+    for (const auto &[code, meaning] : kExits)
+        to << "  " << QString::number(code).leftJustified(4) << meaning << '\n';
+}
+
+int Orvctl::help(const Call &call)
+{
+    printHelp(out, call.args.isEmpty() ? nullptr : findCommand(call.args[0]));
+    return Ok;
 }
 
 int Orvctl::connectDevice()
@@ -183,7 +319,7 @@ int Orvctl::connectDevice()
     link = new hidthread(nullptr, iLinkPeriodMs);
     connect(link, &hidthread::HID_vConnectedSignal, this, &Orvctl::onConnected);
     connect(link, &hidthread::HID_vInputMessageSignal, this, &Orvctl::onReport);
-    link->HID_vConfigure(orv::kVendorId, orv::kProductId, 64);
+    link->HID_vConfigure(orv::kVendorId, orv::kProductId, report::kInputReportLength);
     link->start();
     const int code = wait(kConnectMs);
     if (code == Interrupted)
@@ -199,32 +335,33 @@ void Orvctl::onConnected(bool bStatus)
 {
     connected = bStatus;
     if (!bStatus && watching)
-        out << QDateTime::currentDateTime().toString(Qt::ISODate) << " ORV unplugged\n"
-            << Qt::flush;
+        out << timestamp() << " ORV unplugged\n" << Qt::flush;
     finish(bStatus ? Ok : NoDevice);
 }
 
 void Orvctl::onReport(QByteArray qbaData)
 {
-    const auto code = std::uint8_t(qbaData.at(0));
-    if (code == StatusInterShot)
-        shot = std::int64_t(
-            report::payloadU32(reinterpret_cast<const std::uint8_t *>(qbaData.constData())));
-    answers[code] = qbaData;
+    const orv::Reading reading =
+        orv::read(reinterpret_cast<const std::uint8_t *>(qbaData.constData()), leds);
+    if (reading.code == StatusInterShot)
+        shot = *reading.value;
+    answers[reading.code] = qbaData;
     if (watching) {
-        QString text = describe(qbaData);
-        if (code == StatusInterState) {
-            const bool running = qbaData.at(4) != InterInactive;
+        // A shot number has no line: it comes with the state that follows, as in the window.
+        QString text = valueOf(reading).second;
+        if (reading.code == StatusInterState) {
+            const bool running = *reading.value != InterInactive;
             if (seriesRunning && !running)
                 text = QStringLiteral("series ended");
             seriesRunning = running;
+        } else if (!text.isEmpty()) {
+            text = nameOf(reading.code) + QStringLiteral(": ") + text;
         }
         if (!text.isEmpty())
-            out << QDateTime::currentDateTime().toString(Qt::ISODate) << ' ' << text << '\n'
-                << Qt::flush;
+            out << timestamp() << ' ' << text << '\n' << Qt::flush;
         return;
     }
-    awaited.erase(code);
+    awaited.erase(reading.code);
     if (awaited.empty() && loop)
         finish(Ok);
 }
@@ -251,188 +388,154 @@ void Orvctl::finish(int code)
         loop->exit(code);
 }
 
-void Orvctl::send(std::uint8_t code, std::int32_t value)
-{
-    const report::Command command = report::buildCommand(code, value);
-    link->HID_vWrite(command.data(), command.size());
-}
-
 int Orvctl::ask(const std::vector<StatusCode> &codes)
 {
-    awaited.clear();
     for (StatusCode code : codes) {
-        awaited[code] = true;
+        awaited.insert(code);
         answers.erase(code);
     }
     for (StatusCode code : codes)
-        send(code, 0);
+        link->HID_vSendCommand(code, 0);
     const int code =
         wait(std::max(kAnswerFloorMs, int(codes.size() + kAnswerCycles) * iLinkPeriodMs));
+    awaited.clear();
     if (code == NoDevice)
         err << "orvctl: the ORV was unplugged\n";
     // A request still unanswered at the time-out is shown as not reported.
     return code == NoDevice || code == Interrupted ? code : Ok;
 }
 
-const std::uint8_t *Orvctl::answer(std::uint8_t code) const
+orv::Reading Orvctl::answer(std::uint8_t code) const
 {
     const auto it = answers.find(code);
-    return it == answers.end() ? nullptr
-                               : reinterpret_cast<const std::uint8_t *>(it->second.constData());
+    if (it == answers.end())
+        return {};
+    return orv::read(reinterpret_cast<const std::uint8_t *>(it->second.constData()), leds);
 }
 
-int Orvctl::status(bool json)
+std::pair<QJsonValue, QString> Orvctl::valueOf(const orv::Reading &r) const
+{
+    if (r.code == StatusFirmware) {
+        const QString version = QString::asprintf("%02d.%02d", r.version.major, r.version.minor);
+        return {version, version};
+    }
+    if (r.code == StatusInterState) {
+        const auto progress =
+            orv::seriesProgress(*r.value, shot, answer(StatusInterNrShot).value.value_or(0));
+        const QString text = progress ? seriesText(*progress) : QString();
+        return {text.isEmpty() ? QJsonValue() : QJsonValue(text), text};
+    }
+    if (r.code == StatusBattery)
+        return {*r.value, QString::number(*r.value)};
+    if (r.code == StatusCharge)
+        return {bool(*r.value), *r.value ? QStringLiteral("yes") : QStringLiteral("no")};
+    if (!r.setting)
+        return {};
+    const auto asReported = [&r] {
+        return r.setting->kind == orv::Kind::Led
+                   ? QStringLiteral("duty %1").arg(*r.reported)
+                   : QString::fromStdString(orv::format(*r.setting, *r.reported));
+    };
+    if (!r.value)
+        return {QJsonValue(), QStringLiteral("unknown (the ORV reported %1)").arg(asReported())};
+    QString text = QString::fromStdString(orv::format(*r.setting, *r.value));
+    if (r.reported)
+        text += QStringLiteral(" (the ORV reported %1)").arg(asReported());
+    if (r.setting->kind == orv::Kind::Choice)
+        return {QLatin1String(r.setting->words[*r.value]), text};
+    return {*r.value, text};
+}
+
+int Orvctl::status(const Call &call)
 {
     if (const int code =
             ask({std::begin(report::kStateRequests), std::end(report::kStateRequests)});
         code != Ok)
         return code;
     std::vector<std::uint8_t> codes{StatusFirmware, StatusBattery, StatusCharge};
-    for (const settings::Setting &s : settings::kAll)
+    for (const orv::Setting &s : orv::kSettings)
         codes.push_back(s.status);
     // Never asked for: the ORV reports its series' state when it changes.
     codes.push_back(StatusInterState);
-    QJsonObject object;
+    QJsonObject object, reported;
     QStringList lines;
     for (std::uint8_t code : codes) {
-        const std::uint8_t *p = answer(code);
-        const auto [value, text] = p ? valueOf(p) : std::pair<QJsonValue, QString>();
+        const orv::Reading r = answer(code);
+        const auto [value, text] = valueOf(r);
         object.insert(nameOf(code), value);
+        if (r.reported)
+            reported.insert(nameOf(code), qint64(*r.reported));
         lines << nameOf(code) + QStringLiteral(": ") +
-                     (value.isNull() ? QStringLiteral("not reported") : text);
+                     (text.isEmpty() ? QStringLiteral("not reported") : text);
     }
-    if (json)
+    object.insert(QStringLiteral("reported"), reported);
+    if (call.json)
         out << QJsonDocument(object).toJson();
     else
         out << lines.join(QLatin1Char('\n')) << '\n';
     return Ok;
 }
 
-int Orvctl::set(const QString &name, const QString &text)
+int Orvctl::set(const Call &call)
 {
-    const settings::Setting &s = *settings::find(name.toStdString());
-    const std::int32_t value = settings::parse(s, text.toStdString(), leds).value;
-    const settings::Setting *other =
-        s.status == StatusSensitivityMin   ? settings::find("sensitivity-max")
-        : s.status == StatusSensitivityMax ? settings::find("sensitivity-min")
-                                           : nullptr;
+    const orv::Setting &s = *call.setting;
+    const orv::Setting *other = orv::otherThreshold(s);
     std::vector<StatusCode> readBack{s.status};
     if (other) {
         if (const int code = ask({other->status}); code != Ok)
             return code;
-        const std::uint8_t *p = answer(other->status);
-        if (!p) {
+        const orv::Reading current = answer(other->status);
+        if (!current.value) {
             err << "orvctl: the ORV did not report " << other->name << "; nothing sent\n";
             return NoDevice;
         }
-        const auto current = std::int32_t(settings::reported(*other, p, leds).value_or(0));
-        if (const auto moved = settings::thresholdInterlock(s, value, current)) {
-            send(other->command, *moved);
+        if (const auto moved = orv::thresholdInterlock(s, call.value, *current.value)) {
+            link->HID_vSendCommand(other->command, *moved);
             readBack.push_back(other->status);
         }
     }
-    send(s.command, value);
+    link->HID_vSendCommand(s.command, *orv::commandValue(s, call.value, leds));
     if (const int code = ask(readBack); code != Ok)
         return code;
     for (StatusCode code : readBack) {
-        const settings::Setting &shown = code == s.status ? s : *other;
-        const std::uint8_t *p = answer(code);
-        const auto reported = p ? settings::reported(shown, p, leds) : std::nullopt;
-        out << shown.name << ": "
-            << (reported ? QString::fromStdString(settings::format(shown, *reported))
-                         : QStringLiteral("not reported"))
+        const QString text = valueOf(answer(code)).second;
+        out << nameOf(code) << ": " << (text.isEmpty() ? QStringLiteral("not reported") : text)
             << '\n';
     }
-    if (!answer(s.status)) {
+    if (!answer(s.status).code) {
         err << "orvctl: sent, but the ORV did not report " << s.name << " back\n";
         return NoDevice;
     }
     return Ok;
 }
 
-int Orvctl::watch()
+int Orvctl::interval(const Call &call)
+{
+    const bool start = call.args[0] == QLatin1String("start");
+    link->HID_vSendCommand(start ? CmdInterStart : CmdInterStop, 0);
+    out << "intervalometer " << (start ? "started" : "stopped") << '\n';
+    // A command is written at once; the link's next cycle shows whether the ORV is still there.
+    return wait(2 * iLinkPeriodMs) == NoDevice ? NoDevice : Ok;
+}
+
+int Orvctl::lag(const Call &call)
+{
+    if (!call.device) {
+        out << *orv::lagMilliseconds(call.args[1].toStdString()) << " ms\n";
+        return Ok;
+    }
+    link->HID_vSendCommand(CmdStartLag, 0);
+    out << "lag measurement started: once the ORV shows the result, read its eight LEDs\n"
+           "left to right and run: orvctl lag read LEDS (for example 10001001)\n";
+    return wait(2 * iLinkPeriodMs) == NoDevice ? NoDevice : Ok;
+}
+
+int Orvctl::watch(const Call &)
 {
     watching = true;
     out << "watching the ORV; Ctrl+C ends\n" << Qt::flush;
-    send(StatusInterNrShot, 0); // the series' length, for the shot numbers
+    link->HID_vSendCommand(StatusInterNrShot, 0); // the series' length, for the shot numbers
     const int code = wait(-1);
     watching = false;
     return code == Ok ? Ok : NoDevice;
-}
-
-QString Orvctl::nameOf(std::uint8_t code)
-{
-    switch (code) {
-    case StatusFirmware:
-        return QStringLiteral("firmware");
-    case StatusBattery:
-        return QStringLiteral("battery");
-    case StatusCharge:
-        return QStringLiteral("charging");
-    case StatusInterState:
-        return QStringLiteral("intervalometer");
-    }
-    const settings::Setting *s = settings::forStatus(code);
-    return s ? QString::fromLatin1(s->name) : QString();
-}
-
-std::pair<QJsonValue, QString> Orvctl::valueOf(const std::uint8_t *p) const
-{
-    switch (p[0]) {
-    case StatusFirmware: {
-        const QString version = QString::asprintf("%02d.%02d", report::payloadVersion(p).major,
-                                                  report::payloadVersion(p).minor);
-        return {version, version};
-    }
-    case StatusBattery:
-        return {report::payloadU8(p), QString::number(report::payloadU8(p))};
-    case StatusCharge:
-        return {report::payloadFlag(p),
-                report::payloadFlag(p) ? QStringLiteral("yes") : QStringLiteral("no")};
-    case StatusInterState: {
-        const std::uint8_t *total = answer(StatusInterNrShot);
-        const QString of = total && report::payloadU16(total) > 0
-                               ? QStringLiteral("/%1").arg(report::payloadU16(total))
-                               : QString();
-        QString text;
-        switch (report::payloadU8(p)) {
-        case InterInactive:
-            text = QStringLiteral("intervalometer inactive");
-            break;
-        case InterWaitFirst:
-            text = QStringLiteral("waiting for the first exposure");
-            break;
-        case InterExposing:
-            text = QStringLiteral("exposure %1%2 in progress").arg(shot).arg(of);
-            break;
-        case InterWaitNext:
-            text = QStringLiteral("waiting for exposure %1%2").arg(shot + 1).arg(of);
-            break;
-        default:
-            return {};
-        }
-        return {text, text};
-    }
-    }
-    const settings::Setting *s = settings::forStatus(p[0]);
-    const auto value = s ? settings::reported(*s, p, leds) : std::nullopt;
-    if (!value)
-        return {};
-    const QString text = QString::fromStdString(settings::format(*s, *value));
-    const bool number = s->kind == settings::Kind::Number || s->kind == settings::Kind::Led;
-    return {number ? QJsonValue(qint64(*value)) : QJsonValue(text), text};
-}
-
-QString Orvctl::describe(const QByteArray &status) const
-{
-    const auto *p = reinterpret_cast<const std::uint8_t *>(status.constData());
-    const auto [value, text] = valueOf(p);
-    // The series' state stands alone. A shot number has no name: it comes with the state that
-    // follows, as in the window.
-    if (p[0] == StatusInterState)
-        return text;
-    if (nameOf(p[0]).isEmpty())
-        return {};
-    return nameOf(p[0]) + QStringLiteral(": ") +
-           (value.isNull() ? QStringLiteral("not reported") : text);
 }

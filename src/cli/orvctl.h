@@ -1,4 +1,5 @@
-// orvctl: the ORV from a shell, through the window's own link and report code, Qt Core only.
+// orvctl: the ORV from a shell, on the window's core and link, Qt Core only. Its commands are
+// one table, which dispatches them and writes their help and the shell's completions.
 #pragma once
 
 #include "ledbrightness.h"
@@ -10,12 +11,17 @@
 #include <QStringList>
 
 #include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
 class QEventLoop;
 class QTextStream;
 class hidthread;
+namespace orv {
+struct Reading;
+struct Setting;
+} // namespace orv
 
 class Orvctl : public QObject
 {
@@ -38,6 +44,9 @@ public:
     // The arguments after the program's name; returns the exit status.
     int run(const QStringList &args);
 
+    // What the shell may offer for the next word, after the words typed so far.
+    static QStringList completions(const QStringList &typed);
+
 public slots:
     // Ctrl+C: watch ends cleanly; anything else ends interrupted.
     void stop();
@@ -47,24 +56,52 @@ private slots:
     void onReport(QByteArray qbaData);
 
 private:
-    int usage(const QString &command, const QString &error = {});
+    // A command line as checked: what the command acts on, parsed once.
+    struct Call
+    {
+        QStringList args;
+        const orv::Setting *setting = nullptr;
+        qint32 value = 0;
+        bool json = false;
+        bool device = true; // whether it needs the ORV
+    };
+    struct Command
+    {
+        const char *name;
+        const char *usage; // after "orvctl "
+        const char *help;
+        const char *words; // what the first argument may be, for completion
+        // Takes the arguments into the call; otherwise says which one is at fault, and why.
+        QString (*check)(Call &call);
+        int (Orvctl::*act)(const Call &call);
+    };
+    static const Command kCommands[];
+    static const Command *findCommand(const QString &name);
+    static QString checkStatus(Call &call);
+    static QString checkSet(Call &call);
+    static QString checkInterval(Call &call);
+    static QString checkWatch(Call &call);
+    static QString checkLag(Call &call);
+    static QString checkHelp(Call &call);
+
+    int help(const Call &call);
+    int status(const Call &call);
+    int set(const Call &call);
+    int interval(const Call &call);
+    int watch(const Call &call);
+    int lag(const Call &call);
+
+    void printHelp(QTextStream &to, const Command *command) const; // the general help if null
     int connectDevice();
     // Sends the requests and waits for their answers, or for the time they should take: Ok,
     // or why not (NoDevice, Interrupted).
     int ask(const std::vector<StatusCode> &codes);
-    const std::uint8_t *answer(std::uint8_t code) const; // the last report of that code
     int wait(int timeoutMs); // runs the event loop until finish() or the time-out (-1)
     void finish(int code);
-    void send(std::uint8_t code, std::int32_t value);
-
-    int status(bool json);
-    int set(const QString &name, const QString &value);
-    int watch();
-    // A report as a watch line; nothing for the reports watch does not show.
-    QString describe(const QByteArray &status) const;
-    static QString nameOf(std::uint8_t code); // as status and watch name it; empty if none
-    // The value a report carries, for JSON and as text; null if it says nothing known.
-    std::pair<QJsonValue, QString> valueOf(const std::uint8_t *status) const;
+    // The last report of that code, as a user is shown it; a null code if none came.
+    orv::Reading answer(std::uint8_t code) const;
+    // A report's value for JSON and as text; null where it says nothing that can be shown.
+    std::pair<QJsonValue, QString> valueOf(const orv::Reading &reading) const;
 
     QTextStream &out;
     QTextStream &err;
@@ -75,7 +112,7 @@ private:
     bool watching = false;
     bool connected = false;
     std::map<std::uint8_t, QByteArray> answers; // the last report of each code
-    std::map<std::uint8_t, bool> awaited;       // requests not answered yet
-    std::int64_t shot = -1;                     // the last shot number reported
+    std::set<std::uint8_t> awaited;             // requests not answered yet
+    qint32 shot = 0;                            // the last shot number, as the window keeps it
     bool seriesRunning = false;
 };

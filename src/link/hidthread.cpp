@@ -43,6 +43,12 @@ void hidthread::HID_vWrite(const unsigned char *pucData, std::size_t uiLength)
     hid_write(pDevice, pucData, uiLength);
 }
 
+void hidthread::HID_vSendCommand(quint8 ucCode, qint32 iValue)
+{
+    const report::Command command = report::buildCommand(ucCode, iValue);
+    HID_vWrite(command.data(), command.size());
+}
+
 void hidthread::run()
 {
     // Validation looks at six bytes, whatever report length was configured.

@@ -26,6 +26,8 @@ public:
     void HID_vCheckPresence();
     // Writes one output report (report ID first) if a device is open; drops it otherwise.
     void HID_vWrite(const unsigned char *pucData, std::size_t uiLength);
+    // Builds the command report for (code, value) and writes it: both programs send this way.
+    void HID_vSendCommand(quint8 ucCode, qint32 iValue);
 
 signals:
     void HID_vConnectedSignal(bool status);

@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 
-#include "report.h"
+#include "statusreading.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -34,27 +34,27 @@ void MainWindow::setIntervalometerLocked(bool bLocked)
 
 void MainWindow::showInterState(int iState)
 {
-    const int shots = ui->spinNrShot->value();
-    // 64 bits: the device may report any 32-bit shot number, and the next one is shown.
-    const qint64 next = qint64(iShotCounter) + 1;
-    switch (iState) {
-    case InterInactive:
+    const auto progress = orv::seriesProgress(iState, iShotCounter, ui->spinNrShot->value());
+    if (!progress)
+        return;
+    const qint64 exposure = progress->exposure;
+    const int of = progress->total;
+    switch (progress->step) {
+    case orv::SeriesStep::Inactive:
         ui->labelInter->setText(tr("Intervallomètre inactif"));
         setIntervalometerLocked(false);
         ui->btnInterval->setText(kStartText);
         break;
-    case InterWaitFirst:
+    case orv::SeriesStep::WaitingFirst:
         ui->labelInter->setText(tr("Attente première pose"));
         break;
-    case InterExposing:
-        ui->labelInter->setText(shots > 0 ? tr("Pose %1/%2 en cours").arg(iShotCounter).arg(shots)
-                                          : tr("Pose %1 en cours").arg(iShotCounter));
+    case orv::SeriesStep::Exposing:
+        ui->labelInter->setText(of ? tr("Pose %1/%2 en cours").arg(exposure).arg(of)
+                                   : tr("Pose %1 en cours").arg(exposure));
         break;
-    case InterWaitNext:
-        ui->labelInter->setText(shots > 0 ? tr("Attente pose %1/%2").arg(next).arg(shots)
-                                          : tr("Attente pose %1").arg(next));
-        break;
-    default:
+    case orv::SeriesStep::Waiting:
+        ui->labelInter->setText(of ? tr("Attente pose %1/%2").arg(exposure).arg(of)
+                                   : tr("Attente pose %1").arg(exposure));
         break;
     }
 }

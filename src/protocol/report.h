@@ -60,6 +60,7 @@ namespace report {
 
 constexpr std::size_t kCommandSize = 7; // report ID 0, code, value (4, MSB first), checksum
 constexpr std::size_t kStatusSize = 6;  // code, P1..P4, checksum
+constexpr int kInputReportLength = 64;  // the ORV's input reports; a status report leads
 
 using Command = std::array<std::uint8_t, kCommandSize>;
 

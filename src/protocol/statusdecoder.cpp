@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 
-#include "report.h"
+#include "statusreading.h"
 #include "ui_mainwindow.h"
 
 #include <QLabel>
@@ -11,68 +11,38 @@ void MainWindow::inputData(QByteArray qbaData)
 {
     if (qbaData.size() < int(report::kStatusSize))
         return;
-    const auto *p = reinterpret_cast<const std::uint8_t *>(qbaData.constData());
+    const orv::Reading r =
+        orv::read(reinterpret_cast<const std::uint8_t *>(qbaData.constData()), aiLedPwm);
 
-    switch (p[0]) {
+    switch (r.code) {
     case StatusCharge:
-        labelCharge->setText(report::payloadFlag(p) ? tr("En charge") : tr("Chargé"));
-        break;
-    case StatusSensitivityMin:
-        ui->sliderSensitivityMin->setValue(report::payloadU8(p));
-        break;
-    case StatusSensitivityMax:
-        ui->sliderSensitivityMax->setValue(report::payloadU8(p));
-        break;
-    case StatusInhibitTime:
-        ui->spinInhibitTime->setValue(report::payloadU32AsInt(p));
-        break;
-    case StatusAuxDelay:
-        ui->spinAuxDelay->setValue(report::payloadU32AsInt(p));
+        labelCharge->setText(*r.value ? tr("En charge") : tr("Chargé"));
         break;
     case StatusAuxSensor:
-        if (report::payloadFlag(p)) {
-            setIntSensor(false);
-            setAuxSensor(true);
-        } else {
-            setIntSensor(true);
-            setAuxSensor(false);
-        }
-        break;
-    case StatusFirmware:
-        showFirmware(report::payloadVersion(p));
-        break;
-    case StatusPwmLed:
-        showLedPwm(report::payloadS8(p));
-        break;
-    case StatusInterNrShot:
-        ui->spinNrShot->setValue(report::payloadU16(p));
-        break;
-    case StatusInterRelease:
-        ui->spinReleaseTime->setValue(report::payloadU16(p));
-        break;
-    case StatusInterInterval:
-        ui->spinInterval->setValue(report::payloadU16(p));
-        break;
-    case StatusInterDelay:
-        ui->spinStartDelay->setValue(report::payloadU16(p));
-        break;
-    case StatusInterState:
-        showInterState(report::payloadU8(p));
-        break;
-    case StatusInterShot:
-        // Kept signed on purpose: 0xFFFFFFFE is shot -2.
-        iShotCounter = static_cast<qint32>(report::payloadU32(p));
-        break;
-    case StatusCurSensitivity:
-        ui->spinCurSensitivity->setValue(report::payloadS8(p));
+        setIntSensor(!*r.value);
+        setAuxSensor(*r.value);
         break;
     case StatusPrefocus:
-        ui->checkPrefocus->setChecked(report::payloadU8(p) == 1);
+        ui->checkPrefocus->setChecked(*r.value);
+        break;
+    case StatusFirmware:
+        showFirmware(r.version);
+        break;
+    case StatusInterState:
+        showInterState(*r.value);
+        break;
+    case StatusInterShot:
+        iShotCounter = *r.value;
         break;
     case StatusBattery:
-        labelBattery->setText(QString::asprintf("Niv. batt.: %d", report::payloadU8(p)));
+        labelBattery->setText(QString::asprintf("Niv. batt.: %d", *r.value));
         break;
     default:
+        // Every other setting sits in a slider or spin box, which the table names.
+        if (QWidget *control = r.setting && r.value
+                                   ? findChild<QWidget *>(QLatin1String(r.setting->widget))
+                                   : nullptr)
+            control->setProperty("value", *r.value);
         break;
     }
 }
@@ -105,15 +75,5 @@ void MainWindow::showFirmware(report::Version version)
         labelCharge->show();
         ui->spinCurSensitivity->setEnabled(true);
         ui->checkPrefocus->setEnabled(true);
-    }
-}
-
-void MainWindow::showLedPwm(qint8 cDuty)
-{
-    for (std::size_t level = 0; level < aiLedPwm.size(); ++level) {
-        if (aiLedPwm[level] == cDuty) {
-            ui->spinLedPwm->setValue(int(level));
-            return;
-        }
     }
 }

@@ -1,29 +1,30 @@
 #include "mainwindow.h"
 
-#include "report.h"
+#include "settingtable.h"
 #include "ui_mainwindow.h"
 
 // The two thresholds are kept apart by moving the other slider first; its own slot then sends
 // its new value before this one's, so the device never holds a minimum at or above the maximum.
 void MainWindow::refreshSensitivityMax(int iValMin)
 {
-    if (ui->sliderSensitivityMax->value() <= iValMin)
-        ui->sliderSensitivityMax->setValue(iValMin + 1);
+    if (const auto moved = orv::thresholdInterlock(*orv::settingFor(StatusSensitivityMin), iValMin,
+                                                   ui->sliderSensitivityMax->value()))
+        ui->sliderSensitivityMax->setValue(*moved);
     sendCommand(CmdSensitivityMin, iValMin);
 }
 
 void MainWindow::refreshSensitivityMin(int iValMax)
 {
-    if (ui->sliderSensitivityMin->value() >= iValMax)
-        ui->sliderSensitivityMin->setValue(iValMax - 1);
+    if (const auto moved = orv::thresholdInterlock(*orv::settingFor(StatusSensitivityMax), iValMax,
+                                                   ui->sliderSensitivityMin->value()))
+        ui->sliderSensitivityMin->setValue(*moved);
     sendCommand(CmdSensitivityMax, iValMax);
 }
 
 void MainWindow::setPwmLed(int iLevel)
 {
-    if (iLevel < 0 || iLevel >= int(aiLedPwm.size()))
-        return;
-    sendCommand(CmdPwmLed, aiLedPwm[std::size_t(iLevel)]);
+    if (const auto duty = orv::commandValue(*orv::settingFor(StatusPwmLed), iLevel, aiLedPwm))
+        sendCommand(CmdPwmLed, *duty);
 }
 
 void MainWindow::setCurSensitivity(int iLevel)
