@@ -1,7 +1,5 @@
 #include "report.h"
 
-#include <algorithm>
-
 namespace report {
 
 std::uint8_t checksum(const std::uint8_t *five)
@@ -54,11 +52,6 @@ std::uint32_t payloadU32(const std::uint8_t *status)
 {
     return (std::uint32_t(status[1]) << 24) | (std::uint32_t(status[2]) << 16) |
            (std::uint32_t(status[3]) << 8) | std::uint32_t(status[4]);
-}
-
-int payloadU32AsInt(const std::uint8_t *status)
-{
-    return static_cast<int>(std::min<std::uint32_t>(payloadU32(status), INT32_MAX));
 }
 
 bool payloadFlag(const std::uint8_t *status)

@@ -87,8 +87,6 @@ std::uint8_t payloadU8(const std::uint8_t *status);
 std::int8_t payloadS8(const std::uint8_t *status);
 std::uint16_t payloadU16(const std::uint8_t *status);
 std::uint32_t payloadU32(const std::uint8_t *status);
-// For a spin box: values past int's range are brought to its top, where the box clamps them.
-int payloadU32AsInt(const std::uint8_t *status);
 bool payloadFlag(const std::uint8_t *status);
 
 struct Version
