@@ -38,9 +38,9 @@ std::uint8_t payloadU8(const std::uint8_t *status)
     return status[4];
 }
 
-std::int8_t payloadS8(const std::uint8_t *status)
+int payloadS8(const std::uint8_t *status)
 {
-    return static_cast<std::int8_t>(status[4]);
+    return status[4] < 0x80 ? status[4] : status[4] - 0x100;
 }
 
 std::uint16_t payloadU16(const std::uint8_t *status)

@@ -84,7 +84,7 @@ bool isValidStatus(const std::uint8_t *buffer, std::size_t size);
 
 // Payload decoders; `status` points at a whole 6-byte status report.
 std::uint8_t payloadU8(const std::uint8_t *status);
-std::int8_t payloadS8(const std::uint8_t *status);
+int payloadS8(const std::uint8_t *status); // two's complement, -128..127
 std::uint16_t payloadU16(const std::uint8_t *status);
 std::uint32_t payloadU32(const std::uint8_t *status);
 bool payloadFlag(const std::uint8_t *status);

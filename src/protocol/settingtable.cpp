@@ -37,8 +37,8 @@ std::string format(const Setting &setting, std::int64_t value)
 
 Parsed parse(const Setting &setting, std::string_view text)
 {
-    const Parsed refused{0, "'" + std::string(text) + "' is not a " + setting.name + " value (" +
-                                describe(setting) + ")"};
+    Parsed refused{0, "'" + std::string(text) + "' is not a " + setting.name + " value (" +
+                          describe(setting) + ")"};
     if (setting.kind == Kind::Choice) {
         for (std::int32_t value : {0, 1})
             if (text == setting.words[value])
