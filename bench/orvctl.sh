@@ -3,8 +3,8 @@
 # exec to exit, and the CPU `watch` burns while nothing happens. Prints name: value lines and
 # rewrites the orvctl block of BENCHMARKS.md.
 #
-# status: the fifteen answers come one per 100 ms cycle of the link, as from a real ORV; the
-# simulated one answers at once. watch: the demo's simulated ORV runs a three-shot series in its
+# status: the link reads what has come each 100 ms cycle, as from a real ORV; the simulated one
+# answers at once. watch: the demo's simulated ORV runs a three-shot series in its
 # first seconds; the CPU time of all threads (schedstat) is taken over ORV_BENCH_IDLE_S seconds
 # after ORV_BENCH_SETTLE_S, once it is over.
 #

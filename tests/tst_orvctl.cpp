@@ -196,20 +196,25 @@ private slots:
         QVERIFY(r.commands.isEmpty());
     }
 
-    // watch ends by itself when the ORV goes, and cleanly on Ctrl+C.
+    // watch ends by itself when the ORV goes, cleanly on Ctrl+C, and with their own status on
+    // TERM and HUP; the link is closed each time.
     void watchEnds_data()
     {
-        QTest::addColumn<bool>("unplug");
-        QTest::newRow("unplugged") << true;
-        QTest::newRow("Ctrl+C") << false;
+        QTest::addColumn<int>("signal"); // 0: the ORV is unplugged
+        QTest::addColumn<int>("code");
+        QTest::newRow("unplugged") << 0 << int(Orvctl::NoDevice);
+        QTest::newRow("Ctrl+C") << SIGINT << int(Orvctl::Ok);
+        QTest::newRow("TERM") << SIGTERM << 143;
+        QTest::newRow("HUP") << SIGHUP << 129;
     }
     void watchEnds()
     {
-        QFETCH(bool, unplug);
-        const CtlRun r =
-            runOrvctl({"watch"}, [unplug](Orvctl &ctl) { unplug ? simhid::unplug() : ctl.stop(); });
-        QCOMPARE(r.code, unplug ? int(Orvctl::NoDevice) : int(Orvctl::Ok));
-        QCOMPARE(r.out.contains("ORV unplugged"), unplug);
+        QFETCH(int, signal);
+        QFETCH(int, code);
+        const CtlRun r = runOrvctl(
+            {"watch"}, [signal](Orvctl &ctl) { signal ? ctl.stop(signal) : simhid::unplug(); });
+        QCOMPARE(r.code, code);
+        QCOMPARE(r.out.contains("ORV unplugged"), !signal);
         QVERIFY(r.out.contains("shots: 12"));
         QCOMPARE(simhid::openHandles(), std::size_t(0));
     }

@@ -3,7 +3,6 @@
 #include "orvctl.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
 
 #include <csignal>
@@ -20,9 +19,9 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+void onSignal(int number)
 {
-    const char byte = 1;
+    const auto byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
 }
 
@@ -49,18 +48,15 @@ int main(int argc, char *argv[])
 #endif
     QTextStream out(stdout), err(stderr);
     Orvctl ctl(out, err);
-    // Ctrl+C and TERM end the command from the event loop, so that the link closes cleanly.
+    // Ctrl+C, TERM and HUP end the command from the event loop, so that the link closes
+    // cleanly. The pipe never blocks the handler: later signals (timeout(1) signals the process
+    // and then its group) find the command ending already.
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) == 0) {
-        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        // The first signal ends the command; later ones (timeout(1) signals the process and
-        // then its group) find it ending already, and never block in the handler.
-        const char *activated = SIGNAL(activated(QSocketDescriptor, QSocketNotifier::Type));
-        QObject::connect(notifier, activated, &ctl, SLOT(stop()));
-        QObject::connect(notifier, activated, notifier, SLOT(deleteLater()));
+        ctl.listenForSignals(signalPipe[0]);
         struct sigaction action = {};
         action.sa_handler = onSignal;
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
+        for (int number : {SIGINT, SIGTERM, SIGHUP})
+            sigaction(number, &action, nullptr);
     }
     const int code = ctl.run(app.arguments().mid(1));
     out.flush();

@@ -9,26 +9,34 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
-// The fifteen answers come one per cycle of the link: time enough for them and a margin.
+// How long answers may take: the link's cycles with a margin, never less than the floor.
 constexpr int kAnswerCycles = 25;
 constexpr int kAnswerFloorMs = 2000; // for a short cycle on a slow machine (tests, valgrind)
 constexpr int kConnectMs = 3000;
+// Answers are read as they come, not one per cycle; bounded, so that a flood cannot hold a
+// cycle.
+constexpr int kReadsPerCycle = 32;
 
 const std::pair<int, const char *> kExits[] = {
     {Orvctl::Ok, "done"},
     {Orvctl::NoDevice, "no ORV connected, or it was unplugged or stopped answering"},
     {Orvctl::Usage, "bad usage or a value out of range: nothing was sent"},
     {Orvctl::Denied, "an ORV is plugged in but cannot be opened (the message says why)"},
-    {Orvctl::Interrupted, "interrupted by Ctrl+C or TERM"},
+    {Orvctl::Hangup, "hung up (HUP)"},
+    {Orvctl::Interrupted, "interrupted by Ctrl+C"},
+    {Orvctl::Terminated, "terminated (TERM)"},
 };
 
 // Reports that carry no setting, as status and watch name them.
@@ -185,7 +193,38 @@ QString Orvctl::checkHelp(Call &call)
     return {};
 }
 
+void Orvctl::listenForSignals(int fd)
+{
+    signalFd = fd;
+    auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    // By name: Qt 5.15 has two activated() signals, one of them private.
+    connect(notifier, SIGNAL(activated(QSocketDescriptor, QSocketNotifier::Type)), this,
+            SLOT(onSignalPipe()));
+}
+
+void Orvctl::onSignalPipe()
+{
+    unsigned char number = 0;
+    while (read(signalFd, &number, 1) == 1)
+        stop(number);
+}
+
+void Orvctl::stop(int signal)
+{
+    if (!signalled)
+        signalled = signal;
+    finish(watching && signalled == SIGINT ? Ok : Interrupted);
+}
+
 int Orvctl::run(const QStringList &args)
+{
+    const int code = dispatch(args);
+    if (signalled == SIGTERM)
+        return Terminated;
+    return signalled == SIGHUP ? Hangup : code;
+}
+
+int Orvctl::dispatch(const QStringList &args)
 {
     const QString name = args.value(0);
     if (name == QLatin1String("--version")) {
@@ -320,6 +359,7 @@ int Orvctl::connectDevice()
     connect(link, &hidthread::HID_vConnectedSignal, this, &Orvctl::onConnected);
     connect(link, &hidthread::HID_vInputMessageSignal, this, &Orvctl::onReport);
     link->HID_vConfigure(orv::kVendorId, orv::kProductId, report::kInputReportLength);
+    link->HID_vSetReadsPerCycle(kReadsPerCycle);
     link->start();
     const int code = wait(kConnectMs);
     if (code == Interrupted)
@@ -366,13 +406,10 @@ void Orvctl::onReport(QByteArray qbaData)
         finish(Ok);
 }
 
-void Orvctl::stop()
-{
-    finish(watching ? Ok : Interrupted);
-}
-
 int Orvctl::wait(int timeoutMs)
 {
+    if (signalled) // caught before there was a loop to end
+        return signalled == SIGINT && watching ? Ok : Interrupted;
     QEventLoop events;
     loop = &events;
     if (timeoutMs >= 0)

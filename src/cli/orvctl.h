@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <csignal>
 #include <map>
 #include <set>
 #include <utility>
@@ -31,10 +32,12 @@ public:
     enum Exit
     {
         Ok = 0,
-        NoDevice = 1, // none connected, lost, or not answering
-        Usage = 2,    // a bad command or value: nothing was sent
-        Denied = 3,   // listed but cannot be opened
-        Interrupted = 130,
+        NoDevice = 1,      // none connected, lost, or not answering
+        Usage = 2,         // a bad command or value: nothing was sent
+        Denied = 3,        // listed but cannot be opened
+        Hangup = 129,      // HUP
+        Interrupted = 130, // Ctrl+C, but for watch
+        Terminated = 143,  // TERM
     };
 
     // iLinkPeriodMs: the link's cycle, shortened only by tests.
@@ -47,11 +50,16 @@ public:
     // What the shell may offer for the next word, after the words typed so far.
     static QStringList completions(const QStringList &typed);
 
+    // A descriptor that a signal handler writes each caught signal's number to, as one byte.
+    void listenForSignals(int fd);
+
 public slots:
-    // Ctrl+C: watch ends cleanly; anything else ends interrupted.
-    void stop();
+    // Ctrl+C ends watch cleanly and anything else as interrupted; TERM and HUP end every
+    // command with their own status. The link closes as the object goes.
+    void stop(int signal = SIGINT);
 
 private slots:
+    void onSignalPipe();
     void onConnected(bool bStatus);
     void onReport(QByteArray qbaData);
 
@@ -77,6 +85,7 @@ private:
     };
     static const Command kCommands[];
     static const Command *findCommand(const QString &name);
+    int dispatch(const QStringList &args);
     static QString checkStatus(Call &call);
     static QString checkSet(Call &call);
     static QString checkInterval(Call &call);
@@ -115,4 +124,6 @@ private:
     std::set<std::uint8_t> awaited;             // requests not answered yet
     qint32 shot = 0;                            // the last shot number, as the window keeps it
     bool seriesRunning = false;
+    int signalFd = -1;
+    int signalled = 0; // the first signal caught
 };

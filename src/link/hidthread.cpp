@@ -49,6 +49,11 @@ void hidthread::HID_vSendCommand(quint8 ucCode, qint32 iValue)
     HID_vWrite(command.data(), command.size());
 }
 
+void hidthread::HID_vSetReadsPerCycle(int iReads)
+{
+    iReadsPerCycle = std::max(iReads, 1);
+}
+
 void hidthread::run()
 {
     // Validation looks at six bytes, whatever report length was configured.
@@ -82,25 +87,32 @@ void hidthread::vCycle(unsigned char *pucBuffer, std::size_t uiBufferSize)
         emit HID_vConnectedSignal(true);
         lock.lock(); // only this thread closes, so the handle is still the one just opened
     }
-    std::fill(pucBuffer, pucBuffer + uiBufferSize, 0);
-    const int iRead = hid_read(pDevice, pucBuffer, uiBufferSize);
-    lock.unlock();
+    // Only this thread closes, so the handle stays the one checked above between reads.
+    for (int iReads = 0; iReads < iReadsPerCycle; ++iReads) {
+        if (!lock.owns_lock())
+            lock.lock();
+        std::fill(pucBuffer, pucBuffer + uiBufferSize, 0);
+        const int iRead = hid_read(pDevice, pucBuffer, uiBufferSize);
+        lock.unlock();
 
-    if (iRead < 0) {
-        // A failed read alone does not mean the device is gone; the enumeration decides.
-        HID_vCheckPresence();
-        // But a handle that keeps failing while the device is listed is dead: the ORV was
-        // unplugged and plugged back between two checks. Reconnect to the new one.
-        if (bPresent && ++iFailedReads >= kMaxFailedReads) {
-            bClose();
-            emit HID_vConnectedSignal(false);
+        if (iRead < 0) {
+            // A failed read alone does not mean the device is gone; the enumeration decides.
+            HID_vCheckPresence();
+            // But a handle that keeps failing while the device is listed is dead: the ORV was
+            // unplugged and plugged back between two checks. Reconnect to the new one.
+            if (bPresent && ++iFailedReads >= kMaxFailedReads) {
+                bClose();
+                emit HID_vConnectedSignal(false);
+            }
+            return;
         }
-        return;
+        iFailedReads = 0;
+        if (iRead == 0)
+            return;
+        if (report::isValidStatus(pucBuffer, uiBufferSize))
+            emit HID_vInputMessageSignal(
+                QByteArray(reinterpret_cast<const char *>(pucBuffer), report::kStatusSize));
     }
-    iFailedReads = 0;
-    if (iRead > 0 && report::isValidStatus(pucBuffer, uiBufferSize))
-        emit HID_vInputMessageSignal(
-            QByteArray(reinterpret_cast<const char *>(pucBuffer), report::kStatusSize));
 }
 
 bool hidthread::bClose()

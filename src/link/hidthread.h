@@ -28,6 +28,9 @@ public:
     void HID_vWrite(const unsigned char *pucData, std::size_t uiLength);
     // Builds the command report for (code, value) and writes it: both programs send this way.
     void HID_vSendCommand(quint8 ucCode, qint32 iValue);
+    // Before start(): how many queued reports one cycle may read. The window keeps the
+    // device's pace of one; a command line waiting for answers takes what has come.
+    void HID_vSetReadsPerCycle(int iReads);
 
 signals:
     void HID_vConnectedSignal(bool status);
@@ -47,6 +50,7 @@ private:
     quint16 usProductId = 0;
     quint8 ucReportLength = 0;
     const int iPeriodMs;
+    int iReadsPerCycle = 1;
     static constexpr int kMaxFailedReads = 3;
     int iFailedReads = 0; // consecutive, worker thread only
     // hidapi is not thread-safe on one handle (read and write share its error string), and a
