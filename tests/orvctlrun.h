@@ -19,9 +19,10 @@ struct CtlRun
     QStringList commands; // "code=value" of each command the device received, requests left out
 };
 
-// `meanwhile` runs once watch has its first answer, however slow the machine.
+// `meanwhile` is called every few milliseconds with what has been printed, until it returns
+// true: a test acts on what it sees, however slow the machine.
 inline CtlRun runOrvctl(const QStringList &args,
-                        const std::function<void(Orvctl &)> &meanwhile = {})
+                        const std::function<bool(Orvctl &, const QString &)> &meanwhile = {})
 {
     simhid::takeWrites();
     QString out, err;
@@ -29,10 +30,9 @@ inline CtlRun runOrvctl(const QStringList &args,
     Orvctl ctl(outStream, errStream, 5);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (out.contains("shots:")) {
+        outStream.flush();
+        if (meanwhile(ctl, out))
             poll.stop();
-            meanwhile(ctl);
-        }
     });
     if (meanwhile)
         poll.start(5);

@@ -4,6 +4,8 @@
 #include "settingtable.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -46,7 +48,7 @@ private slots:
         const QStringList none;
         QTest::newRow("status") << QStringList{"status"} << 0 << "inhibit: 1500 ms" << none;
         QTest::newRow("status json")
-            << QStringList{"status", "--json"} << 0 << "\"sensitivity-max\": 180" << none;
+            << QStringList{"status", "--json"} << 0 << "\"inhibit_ms\": 1500" << none;
         QTest::newRow("inhibit") << QStringList{"set", "inhibit", "2500ms"} << 0
                                  << "inhibit: 2500 ms" << QStringList{"3=2500"};
         // The maximum moves first, past the new minimum, as the window's sliders do.
@@ -180,9 +182,12 @@ private slots:
     void noDevice()
     {
         simhid::unplug();
-        const CtlRun r = runOrvctl({"status"});
+        const CtlRun r = runOrvctl({"status", "--json"});
         QCOMPARE(r.code, int(Orvctl::NoDevice));
         QVERIFY(r.err.contains("no ORV connected"));
+        const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(json["connected"], QJsonValue(false));
+        QVERIFY(json["error"].toString().startsWith("no ORV connected"));
     }
 
     void accessDenied()
@@ -192,7 +197,7 @@ private slots:
         QCOMPARE(r.code, int(Orvctl::Denied));
         QVERIFY2(r.err.startsWith("orvctl: ORV found at /dev/hidraw-orvsim but access denied: "),
                  qPrintable(r.err));
-        QVERIFY(r.err.contains("udev rule") && r.err.contains("install.sh --udev-rule"));
+        QVERIFY(r.err.contains("plugdev") && r.err.contains("install.sh --udev-rule"));
         QVERIFY(r.commands.isEmpty());
     }
 
@@ -211,12 +216,43 @@ private slots:
     {
         QFETCH(int, signal);
         QFETCH(int, code);
-        const CtlRun r = runOrvctl(
-            {"watch"}, [signal](Orvctl &ctl) { signal ? ctl.stop(signal) : simhid::unplug(); });
+        const CtlRun r = runOrvctl({"watch"}, [signal](Orvctl &ctl, const QString &out) {
+            if (out.contains("shots:"))
+                signal ? ctl.stop(signal) : simhid::unplug();
+            return out.contains("shots:");
+        });
         QCOMPARE(r.code, code);
         QCOMPARE(r.out.contains("ORV unplugged"), !signal);
-        QVERIFY(r.out.contains("shots: 12"));
         QCOMPARE(simhid::openHandles(), std::size_t(0));
+    }
+
+    // --wait: from before the ORV is plugged in, across an unplug, one JSON object a line.
+    void watchWaits()
+    {
+        simhid::unplug();
+        int step = 0;
+        const CtlRun r =
+            runOrvctl({"watch", "--wait", "--json"}, [&step](Orvctl &ctl, const QString &out) {
+                const int shots = out.count("shots");
+                if (step == 0 || (step == 2 && out.contains("false")))
+                    ++step, simhid::plug();
+                else if (step == 1 && shots == 1)
+                    ++step, simhid::unplug();
+                else if (step == 3 && shots == 2)
+                    ++step, ctl.stop();
+                return step == 4;
+            });
+        QCOMPARE(r.code, 0);
+        QStringList events;
+        const QRegularExpression iso(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)");
+        for (const QString &line : r.out.split('\n', Qt::SkipEmptyParts)) {
+            QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object();
+            QVERIFY2(iso.match(event.take("time").toString()).hasMatch(), qPrintable(line));
+            events << QString::fromUtf8(QJsonDocument(event).toJson(QJsonDocument::Compact));
+        }
+        QCOMPARE(events,
+                 (QStringList{R"({"connected":true})", R"({"shots":12})", R"({"connected":false})",
+                              R"({"connected":true})", R"({"shots":12})"}));
     }
 };
 

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Runs the udev rule, alone, through `udevadm test` against hidraw devices simulated by
-# umockdev: the ORV's node must be tagged uaccess, and no other device may be. The system's own
-# rules stay out of the way (systemd's hwdb would tag the ORV on its own).
+# umockdev: the ORV's node must be tagged uaccess and given to the group plugdev, mode 0660, and
+# no other device may be. The system's own rules stay out of the way (systemd's hwdb would tag
+# the ORV on its own).
 # Usage: check-udev-rule.sh RULE_FILE VENDOR PRODUCT  (USB IDs as four hex digits)
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 rule=$(realpath "$1") name=$(basename "$1") vendor=$2 product=$3
-# Access goes to whoever sits at the machine, through uaccess: never to every account.
-! grep -Eq '^[^#]*(MODE|GROUP|OWNER)[[:space:]]*:?=' "$rule" ||
-    fail "$rule sets a mode, group or owner: the uaccess tag alone must grant access"
+# Access goes to whoever sits at the machine and to plugdev: never to every account.
+! grep -Eq '^[^#]*OWNER[[:space:]]*:?=' "$rule" || fail "$rule sets an owner"
+modes=$(grep -Eo '^[^#]*MODE[[:space:]]*:?=[[:space:]]*"[0-7]+"' "$rule" | grep -Eo '[0-7]+"$' | tr -d '"')
+[ "$modes" = 0660 ] || fail "$rule: mode '$modes', expected 0660 (no access for others)"
+# On the line that matches the ORV, whose matching the devices below try: the group and mode
+# reach exactly the devices the uaccess tag does.
+grep -Eq '^[^#]*TAG\+="uaccess".*GROUP="plugdev".*MODE="0660"' "$rule" ||
+    fail "$rule: the ORV's line must give it to the group plugdev, mode 0660"
 # udevadm runs where bubblewrap has put empty folders over the system's rules and a tmpfs over
 # /run, which holds this rule alone, and over /dev/char: only this rule counts, and nothing
 # reaches the real ones.
@@ -62,4 +68,4 @@ expect "$vendor" "$product" "$hidraw" yes
 expect "$vendor" "$(other "$product")" "$hidraw" no
 expect "$(other "$vendor")" "$product" "$hidraw" no
 expect "$vendor" "$product" "$usb" no # the ORV's raw USB node: ORVcontrol only needs hidraw
-echo "PASS: $name tags the ORV's hidraw node, and nothing else"
+echo "PASS: $name gives the ORV's hidraw node to the seat and to plugdev, and nothing else"

@@ -47,13 +47,16 @@ const std::pair<std::uint8_t, const char *> kOtherNames[] = {
     {StatusInterState, "intervalometer"},
 };
 
-QString nameOf(std::uint8_t code)
+// A report's name, as status and watch print it, or as a JSON key (a setting's with its unit).
+QString nameOf(std::uint8_t code, bool json = false)
 {
     for (const auto &[status, name] : kOtherNames)
         if (status == code)
             return QLatin1String(name);
     const orv::Setting *s = orv::settingFor(code);
-    return s ? QLatin1String(s->name) : QString();
+    if (!s)
+        return {};
+    return json ? QString::fromStdString(orv::jsonKey(*s)) : QLatin1String(s->name);
 }
 
 QString seriesText(const orv::SeriesProgress &p)
@@ -72,9 +75,14 @@ QString seriesText(const orv::SeriesProgress &p)
     return {};
 }
 
+// ISO 8601 with milliseconds and the UTC offset, which Qt writes as Z where it is zero.
 QString timestamp()
 {
-    return QDateTime::currentDateTime().toString(Qt::ISODate);
+    const QDateTime now = QDateTime::currentDateTime();
+    const int offset = now.offsetFromUtc();
+    return now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+           QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 3600,
+                             std::abs(offset) % 3600 / 60);
 }
 
 } // namespace
@@ -84,7 +92,8 @@ const Orvctl::Command Orvctl::kCommands[] = {
      "The firmware, battery, charge and every setting, as the ORV reports them. A value it\n"
      "does not report shows as such (null in JSON). Where the ORV holds a value outside the\n"
      "window's range, the value the window shows comes first, then what the ORV reported\n"
-     "(in JSON, under \"reported\"; the LED as its PWM duty).",
+     "(in JSON, under \"reported\"; the LED as its PWM duty). JSON keys carry their unit\n"
+     "(inhibit_ms); without an ORV, --json prints {\"connected\": false, \"error\": ...}.",
      "--json", &Orvctl::checkStatus, &Orvctl::status},
     {"set", "set SETTING VALUE",
      "Sets one setting, as the window takes it typed, and prints what the ORV then reports.\n"
@@ -94,10 +103,12 @@ const Orvctl::Command Orvctl::kCommands[] = {
     {"interval", "interval start|stop",
      "Starts or stops the intervalometer with the settings the ORV holds.", "start stop",
      &Orvctl::checkInterval, &Orvctl::interval},
-    {"watch", "watch",
+    {"watch", "watch [--json] [--wait]",
      "Prints each report as the ORV sends it (shots, the end of a series, battery), with the\n"
-     "time, until Ctrl+C (exit status 0) or until the ORV is unplugged (exit status 1).",
-     "", &Orvctl::checkWatch, &Orvctl::watch},
+     "time, until Ctrl+C (exit status 0) or until the ORV is unplugged (exit status 1).\n"
+     "--json: one JSON object a line. --wait: starts before the ORV is plugged in and goes on\n"
+     "across unplugging and plugging in again, until a signal ends it.",
+     "--json --wait", &Orvctl::checkWatch, &Orvctl::watch},
     {"lag", "lag start | lag read LEDS",
      "start: the ORV measures the camera's shutter lag and shows it on its eight LEDs.\n"
      "read: LEDS are those LEDs left to right across both rows, 1 lit and 0 dark\n"
@@ -125,13 +136,22 @@ const Orvctl::Command *Orvctl::findCommand(const QString &name)
     return nullptr;
 }
 
+QString Orvctl::takeFlags(Call &call, const QStringList &known)
+{
+    for (const QString &arg : call.args) {
+        if (!known.contains(arg))
+            return QStringLiteral("unexpected argument '%1'").arg(arg);
+        if (call.args.count(arg) > 1)
+            return QStringLiteral("%1 given twice").arg(arg);
+    }
+    call.json = call.args.contains(QLatin1String("--json"));
+    call.wait = call.args.contains(QLatin1String("--wait"));
+    return {};
+}
+
 QString Orvctl::checkStatus(Call &call)
 {
-    for (const QString &arg : call.args)
-        if (arg != QLatin1String("--json"))
-            return QStringLiteral("unexpected argument '%1'").arg(arg);
-    call.json = !call.args.isEmpty();
-    return call.args.size() > 1 ? QStringLiteral("--json given twice") : QString();
+    return takeFlags(call, {QStringLiteral("--json")});
 }
 
 QString Orvctl::checkSet(Call &call)
@@ -161,8 +181,7 @@ QString Orvctl::checkInterval(Call &call)
 
 QString Orvctl::checkWatch(Call &call)
 {
-    return call.args.isEmpty() ? QString()
-                               : QStringLiteral("unexpected argument '%1'").arg(call.args[0]);
+    return takeFlags(call, {QStringLiteral("--json"), QStringLiteral("--wait")});
 }
 
 QString Orvctl::checkLag(Call &call)
@@ -264,8 +283,16 @@ int Orvctl::dispatch(const QStringList &args)
         return Usage;
     }
     if (call.device)
-        if (const int code = connectDevice(); code != Ok)
+        if (const int code = connectDevice(call.wait); code != Ok) {
+            // A script reading JSON gets JSON, whatever happened.
+            if (call.json)
+                out << QJsonDocument(QJsonObject{{QStringLiteral("connected"), false},
+                                                 {QStringLiteral("error"), lastError}})
+                           .toJson(command->act == &Orvctl::watch ? QJsonDocument::Compact
+                                                                  : QJsonDocument::Indented)
+                    << (command->act == &Orvctl::watch ? "\n" : "");
             return code;
+        }
     return (this->*command->act)(call);
 }
 
@@ -332,51 +359,83 @@ int Orvctl::help(const Call &call)
     return Ok;
 }
 
-int Orvctl::connectDevice()
+int Orvctl::fail(int code, const QString &message, const QString &more)
+{
+    lastError = message;
+    err << "orvctl: " << message << '\n' << more;
+    return code;
+}
+
+int Orvctl::connectDevice(bool waitForIt)
 {
     const DeviceAccess access = probeDeviceAccess(orv::kVendorId, orv::kProductId);
     const QString path = QString::fromStdString(access.path);
+    int code = Ok;
     if (access.state == DeviceAccess::Absent) {
-        err << QStringLiteral("orvctl: no ORV connected (looked for USB device %1:%2)\n")
-                   .arg(orv::kVendorId, 4, 16, QLatin1Char('0'))
-                   .arg(orv::kProductId, 4, 16, QLatin1Char('0'));
-        return NoDevice;
-    }
-    if (access.state == DeviceAccess::Refused) {
+        code = fail(NoDevice, QStringLiteral("no ORV connected (looked for USB device %1:%2)")
+                                  .arg(orv::kVendorId, 4, 16, QLatin1Char('0'))
+                                  .arg(orv::kProductId, 4, 16, QLatin1Char('0')));
+    } else if (access.state == DeviceAccess::Refused) {
         const QString why = QString::fromLocal8Bit(std::strerror(access.error));
         if (access.error == EACCES || access.error == EPERM)
-            err << "orvctl: ORV found at " << path << " but access denied: " << why << '\n'
-                << "The udev rule 70-orvcontrol.rules gives the user logged in at this machine "
-                   "access to it.\nInstall it with the orvcontrol package, or from the source "
-                   "tree with: scripts/install.sh --udev-rule\nthen unplug the ORV and plug it "
-                   "in again. Over SSH, with nobody logged in at the machine,\nthe rule does not "
-                   "apply: run orvctl as root there.\n";
+            code = fail(
+                Denied, QStringLiteral("ORV found at %1 but access denied: %2").arg(path, why),
+                QStringLiteral(
+                    "The udev rule 70-orvcontrol.rules gives access to the user logged in at\n"
+                    "this machine's seat, and to the group plugdev. Over SSH, join the group\n"
+                    "(sudo adduser %1 plugdev, or as root: adduser %1 plugdev), then log in\n"
+                    "again. Without the rule, install the orvcontrol package, or from the source\n"
+                    "tree: scripts/install.sh --udev-rule; then unplug the ORV and plug it in.\n")
+                    .arg(qEnvironmentVariable("USER", QStringLiteral("USER"))));
         else
-            err << "orvctl: ORV found at " << path << " but it cannot be opened: " << why << '\n';
-        return Denied;
+            code =
+                fail(Denied,
+                     QStringLiteral("ORV found at %1 but it cannot be opened: %2").arg(path, why));
     }
+    if (code != Ok && !waitForIt)
+        return code;
+    if (code != Ok)
+        err << "orvctl: waiting for the ORV\n" << Qt::flush;
     link = new hidthread(nullptr, iLinkPeriodMs);
     connect(link, &hidthread::HID_vConnectedSignal, this, &Orvctl::onConnected);
     connect(link, &hidthread::HID_vInputMessageSignal, this, &Orvctl::onReport);
     link->HID_vConfigure(orv::kVendorId, orv::kProductId, report::kInputReportLength);
     link->HID_vSetReadsPerCycle(kReadsPerCycle);
     link->start();
-    const int code = wait(kConnectMs);
+    if (waitForIt)
+        return Ok;
+    code = wait(kConnectMs);
     if (code == Interrupted)
         return Interrupted;
-    if (code != Ok || !connected) {
-        err << "orvctl: the ORV at " << path << " went away before it could be opened\n";
-        return NoDevice;
-    }
+    if (code != Ok || !connected)
+        return fail(NoDevice,
+                    QStringLiteral("the ORV at %1 went away before it could be opened").arg(path));
     return Ok;
 }
 
 void Orvctl::onConnected(bool bStatus)
 {
     connected = bStatus;
-    if (!bStatus && watching)
-        out << timestamp() << " ORV unplugged\n" << Qt::flush;
+    if (watching) {
+        event(QStringLiteral("connected"), bStatus,
+              bStatus ? QStringLiteral("ORV connected") : QStringLiteral("ORV unplugged"));
+        if (bStatus)
+            link->HID_vSendCommand(StatusInterNrShot, 0); // the series' length, for shot numbers
+        if (bStatus || watchAcross)
+            return;
+    }
     finish(bStatus ? Ok : NoDevice);
+}
+
+void Orvctl::event(const QString &key, const QJsonValue &value, const QString &text)
+{
+    if (watchJson)
+        out << QJsonDocument(QJsonObject{{QStringLiteral("time"), timestamp()}, {key, value}})
+                   .toJson(QJsonDocument::Compact)
+            << '\n';
+    else
+        out << timestamp() << ' ' << text << '\n';
+    out << Qt::flush;
 }
 
 void Orvctl::onReport(QByteArray qbaData)
@@ -388,17 +447,17 @@ void Orvctl::onReport(QByteArray qbaData)
     answers[reading.code] = qbaData;
     if (watching) {
         // A shot number has no line: it comes with the state that follows, as in the window.
-        QString text = valueOf(reading).second;
+        const auto [value, text] = valueOf(reading);
         if (reading.code == StatusInterState) {
             const bool running = *reading.value != InterInactive;
-            if (seriesRunning && !running)
-                text = QStringLiteral("series ended");
+            const QString state = seriesRunning && !running ? QStringLiteral("series ended") : text;
             seriesRunning = running;
+            if (!state.isEmpty())
+                event(nameOf(reading.code), state, state);
         } else if (!text.isEmpty()) {
-            text = nameOf(reading.code) + QStringLiteral(": ") + text;
+            event(nameOf(reading.code, true), value,
+                  nameOf(reading.code) + QStringLiteral(": ") + text);
         }
-        if (!text.isEmpty())
-            out << timestamp() << ' ' << text << '\n' << Qt::flush;
         return;
     }
     awaited.erase(reading.code);
@@ -437,7 +496,7 @@ int Orvctl::ask(const std::vector<StatusCode> &codes)
         wait(std::max(kAnswerFloorMs, int(codes.size() + kAnswerCycles) * iLinkPeriodMs));
     awaited.clear();
     if (code == NoDevice)
-        err << "orvctl: the ORV was unplugged\n";
+        fail(NoDevice, QStringLiteral("the ORV was unplugged"));
     // A request still unanswered at the time-out is shown as not reported.
     return code == NoDevice || code == Interrupted ? code : Ok;
 }
@@ -478,8 +537,12 @@ std::pair<QJsonValue, QString> Orvctl::valueOf(const orv::Reading &r) const
     QString text = QString::fromStdString(orv::format(*r.setting, *r.value));
     if (r.reported)
         text += QStringLiteral(" (the ORV reported %1)").arg(asReported());
+    // On and off are true and false; other choices their word.
     if (r.setting->kind == orv::Kind::Choice)
-        return {QLatin1String(r.setting->words[*r.value]), text};
+        return {qstrcmp(r.setting->words[1], "on")
+                    ? QJsonValue(QLatin1String(r.setting->words[*r.value]))
+                    : QJsonValue(bool(*r.value)),
+                text};
     return {*r.value, text};
 }
 
@@ -494,14 +557,14 @@ int Orvctl::status(const Call &call)
         codes.push_back(s.status);
     // Never asked for: the ORV reports its series' state when it changes.
     codes.push_back(StatusInterState);
-    QJsonObject object, reported;
+    QJsonObject object{{QStringLiteral("connected"), true}}, reported;
     QStringList lines;
     for (std::uint8_t code : codes) {
         const orv::Reading r = answer(code);
         const auto [value, text] = valueOf(r);
-        object.insert(nameOf(code), value);
+        object.insert(nameOf(code, true), value);
         if (r.reported)
-            reported.insert(nameOf(code), qint64(*r.reported));
+            reported.insert(nameOf(code, true), qint64(*r.reported));
         lines << nameOf(code) + QStringLiteral(": ") +
                      (text.isEmpty() ? QStringLiteral("not reported") : text);
     }
@@ -523,8 +586,8 @@ int Orvctl::set(const Call &call)
             return code;
         const orv::Reading current = answer(other->status);
         if (!current.value) {
-            err << "orvctl: the ORV did not report " << other->name << "; nothing sent\n";
-            return NoDevice;
+            return fail(NoDevice,
+                        QStringLiteral("the ORV did not report %1; nothing sent").arg(other->name));
         }
         if (const auto moved = orv::thresholdInterlock(s, call.value, *current.value)) {
             link->HID_vSendCommand(other->command, *moved);
@@ -540,8 +603,8 @@ int Orvctl::set(const Call &call)
             << '\n';
     }
     if (!answer(s.status).code) {
-        err << "orvctl: sent, but the ORV did not report " << s.name << " back\n";
-        return NoDevice;
+        return fail(NoDevice,
+                    QStringLiteral("sent, but the ORV did not report %1 back").arg(s.name));
     }
     return Ok;
 }
@@ -562,16 +625,20 @@ int Orvctl::lag(const Call &call)
         return Ok;
     }
     link->HID_vSendCommand(CmdStartLag, 0);
-    out << "lag measurement started: once the ORV shows the result, read its eight LEDs\n"
-           "left to right and run: orvctl lag read LEDS (for example 10001001)\n";
+    out << "lag measurement started\n";
+    err << "once the ORV shows the result, read its eight LEDs left to right and run:\n"
+           "orvctl lag read LEDS (for example 10001001)\n";
     return wait(2 * iLinkPeriodMs) == NoDevice ? NoDevice : Ok;
 }
 
-int Orvctl::watch(const Call &)
+int Orvctl::watch(const Call &call)
 {
     watching = true;
-    out << "watching the ORV; Ctrl+C ends\n" << Qt::flush;
-    link->HID_vSendCommand(StatusInterNrShot, 0); // the series' length, for the shot numbers
+    watchJson = call.json;
+    watchAcross = call.wait;
+    err << "watching the ORV; Ctrl+C ends\n" << Qt::flush;
+    if (connected)
+        link->HID_vSendCommand(StatusInterNrShot, 0); // the series' length, for shot numbers
     const int code = wait(-1);
     watching = false;
     return code == Ok ? Ok : NoDevice;

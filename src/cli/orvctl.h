@@ -70,7 +70,8 @@ private:
         QStringList args;
         const orv::Setting *setting = nullptr;
         qint32 value = 0;
-        bool json = false;
+        bool json = false;  // --json
+        bool wait = false;  // --wait
         bool device = true; // whether it needs the ORV
     };
     struct Command
@@ -86,6 +87,7 @@ private:
     static const Command kCommands[];
     static const Command *findCommand(const QString &name);
     int dispatch(const QStringList &args);
+    static QString takeFlags(Call &call, const QStringList &known);
     static QString checkStatus(Call &call);
     static QString checkSet(Call &call);
     static QString checkInterval(Call &call);
@@ -101,7 +103,11 @@ private:
     int lag(const Call &call);
 
     void printHelp(QTextStream &to, const Command *command) const; // the general help if null
-    int connectDevice();
+    // Opens the ORV; with `waitForIt`, only starts the link, which opens it once it comes.
+    int connectDevice(bool waitForIt = false);
+    int fail(int code, const QString &message, const QString &more = {}); // says why, to stderr
+    // One line of watch: the time, then the text, or a JSON object of the key and value.
+    void event(const QString &key, const QJsonValue &value, const QString &text);
     // Sends the requests and waits for their answers, or for the time they should take: Ok,
     // or why not (NoDevice, Interrupted).
     int ask(const std::vector<StatusCode> &codes);
@@ -119,6 +125,9 @@ private:
     hidthread *link = nullptr;
     QEventLoop *loop = nullptr;
     bool watching = false;
+    bool watchJson = false;   // watch --json
+    bool watchAcross = false; // watch --wait: unplugging does not end it
+    QString lastError;
     bool connected = false;
     std::map<std::uint8_t, QByteArray> answers; // the last report of each code
     std::set<std::uint8_t> awaited;             // requests not answered yet

@@ -1,5 +1,6 @@
 #include "settingtable.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace orv {
@@ -26,6 +27,13 @@ std::string describe(const Setting &setting)
         return std::string(setting.what) + ": " + setting.words[0] + " or " + setting.words[1];
     return std::string(setting.what) + ", " + std::to_string(setting.min) + " to " +
            format(setting, setting.max);
+}
+
+std::string jsonKey(const Setting &setting)
+{
+    std::string key = setting.name;
+    std::replace(key.begin(), key.end(), '-', '_');
+    return *setting.unit ? key + '_' + setting.unit : key;
 }
 
 std::string format(const Setting &setting, std::int64_t value)

@@ -83,6 +83,8 @@ const Setting *settingFor(std::uint8_t statusCode); // the setting a status repo
 
 // One line of help: what it is and the values it takes ("inhibit delay, 200 to 600000 ms").
 std::string describe(const Setting &setting);
+// Its key in JSON, which carries the unit: "inhibit_ms", "sensitivity_min".
+std::string jsonKey(const Setting &setting);
 // A value as the user gives and reads it: "1500 ms", "on", "aux".
 std::string format(const Setting &setting, std::int64_t value);
 
