@@ -54,6 +54,10 @@ private slots:
         // The maximum moves first, past the new minimum, as the window's sliders do.
         QTest::newRow("min crosses max") << QStringList{"set", "sensitivity-min", "200"} << 0
                                          << "sensitivity-max: 201" << QStringList{"2=201", "1=200"};
+        // Given together, the one that makes room goes first.
+        QTest::newRow("both thresholds")
+            << QStringList{"set", "sensitivity-min", "200", "sensitivity-max", "250"} << 0
+            << "sensitivity-min: 200" << QStringList{"2=250", "1=200"};
         QTest::newRow("interval") << QStringList{"interval", "start"} << 0
                                   << "intervalometer started" << QStringList{"14=0"};
         QTest::newRow("lag read") << QStringList{"lag", "read", "10001001"} << 0 << "137 ms"
@@ -90,7 +94,12 @@ private slots:
         };
         row("setting", {"set", "colour", "1"}, "'colour' is not a setting", "set SETTING");
         row("value missing", {"set", "level"}, "VALUE missing for 'level'", "set SETTING");
-        row("not a number", {"set", "shots", "12x"}, "'12x' is not a shots value", "set SETTING");
+        row("not a number", {"set", "shots", "12x"}, "'12x' is not a value for shots",
+            "set SETTING");
+        row("crossed", {"set", "sensitivity-max", "9", "sensitivity-min", "9"}, "must stay below",
+            "set SETTING");
+        row("twice", {"set", "led", "3", "led", "4"}, "'led' given twice", "set SETTING");
+        row("no file", {"apply", "/nonexistent"}, "cannot read '/nonexistent'", "apply FILE");
         row("interval", {"interval", "pause"}, "'pause' is neither start nor stop", "interval");
         row("LEDS", {"lag", "read", "1000100"}, "not '1000100'", "lag start");
         row("lag", {"lag"}, "start or read missing", "lag start");
@@ -149,7 +158,7 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("offered");
         QTest::newRow("command") << ""
-                                 << "status set interval watch lag help --help --version";
+                                 << "status set apply interval watch lag help --help --version";
         QTest::newRow("interval") << "interval"
                                   << "start stop --help";
         QTest::newRow("setting") << "set pre"
@@ -177,6 +186,22 @@ private slots:
                             ORV_COMPLETION, ORVCTL_DEMO});
         QVERIFY(bash.waitForFinished(10000));
         QCOMPARE(bash.readAllStandardOutput().trimmed(), offered.toUtf8());
+    }
+
+    // apply takes what status --json printed: what differs is sent, and a second time nothing.
+    void applyRoundTrip()
+    {
+        QJsonObject saved =
+            QJsonDocument::fromJson(runOrvctl({"status", "--json"}).out.toUtf8()).object();
+        saved["inhibit_ms"] = 2500, saved["prefocus"] = false, saved["sensitivity_min"] = 200,
+        saved["sensitivity_max"] = 250, saved["battery"] = 3;
+        QTemporaryFile file;
+        QVERIFY(file.open() && file.write(QJsonDocument(saved).toJson()) > 0 && file.flush());
+        for (const QStringList &sent : {QStringList{"3=2500", "17=0", "2=250", "1=200"}, {}}) {
+            const CtlRun r = runOrvctl({"apply", file.fileName()});
+            QCOMPARE(r.code, 0);
+            QCOMPARE(r.commands, sent);
+        }
     }
 
     void noDevice()

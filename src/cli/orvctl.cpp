@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
@@ -38,6 +39,9 @@ const std::pair<int, const char *> kExits[] = {
     {Orvctl::Interrupted, "interrupted by Ctrl+C"},
     {Orvctl::Terminated, "terminated (TERM)"},
 };
+
+// Larger than any settings file: what a hostile or mistaken input is cut off at.
+constexpr qint64 kMaxSettingsFile = 64 * 1024;
 
 // Reports that carry no setting, as status and watch name them.
 const std::pair<std::uint8_t, const char *> kOtherNames[] = {
@@ -95,11 +99,17 @@ const Orvctl::Command Orvctl::kCommands[] = {
      "(in JSON, under \"reported\"; the LED as its PWM duty). JSON keys carry their unit\n"
      "(inhibit_ms); without an ORV, --json prints {\"connected\": false, \"error\": ...}.",
      "--json", &Orvctl::checkStatus, &Orvctl::status},
-    {"set", "set SETTING VALUE",
-     "Sets one setting, as the window takes it typed, and prints what the ORV then reports.\n"
-     "A value out of range is refused and nothing is sent. The sensitivity thresholds never\n"
-     "cross: one that reaches the other first moves that one past it.",
+    {"set", "set SETTING VALUE [SETTING VALUE]...",
+     "Sets settings, as the window takes them typed, and prints what the ORV then reports.\n"
+     "All are checked first: a value out of range is refused and nothing is sent. The\n"
+     "sensitivity thresholds never cross: one that reaches the other first moves that one\n"
+     "past it, and both given together go in the order that keeps them apart.",
      nullptr, &Orvctl::checkSet, &Orvctl::set},
+    {"apply", "apply FILE",
+     "Sends the settings of FILE (- for standard input), which status --json printed, where\n"
+     "they differ from what the ORV holds; what is only reported (firmware, battery...) is\n"
+     "left alone. All are checked first, as for set.",
+     nullptr, &Orvctl::checkApply, &Orvctl::apply},
     {"interval", "interval start|stop",
      "Starts or stops the intervalometer with the settings the ORV holds.", "start stop",
      &Orvctl::checkInterval, &Orvctl::interval},
@@ -154,19 +164,83 @@ QString Orvctl::checkStatus(Call &call)
     return takeFlags(call, {QStringLiteral("--json")});
 }
 
+// Both thresholds given: they must stay apart, whatever the ORV holds.
+QString thresholdsApart(const std::vector<std::pair<const orv::Setting *, qint32>> &values)
+{
+    std::map<StatusCode, qint32> given;
+    for (const auto &[setting, value] : values)
+        given[setting->status] = value;
+    if (given.count(StatusSensitivityMin) && given.count(StatusSensitivityMax) &&
+        given[StatusSensitivityMin] >= given[StatusSensitivityMax])
+        return QStringLiteral("sensitivity-min must stay below sensitivity-max");
+    return {};
+}
+
 QString Orvctl::checkSet(Call &call)
 {
-    if (call.args.size() != 2)
-        return call.args.isEmpty() ? QStringLiteral("SETTING and VALUE missing")
-               : call.args.size() == 1
-                   ? QStringLiteral("VALUE missing for '%1'").arg(call.args[0])
-                   : QStringLiteral("unexpected argument '%1'").arg(call.args[2]);
-    call.setting = orv::findSetting(call.args[0].toStdString());
-    if (!call.setting)
-        return QStringLiteral("'%1' is not a setting").arg(call.args[0]);
-    const orv::Parsed parsed = orv::parse(*call.setting, call.args[1].toStdString());
-    call.value = parsed.value;
-    return QString::fromStdString(parsed.error);
+    if (call.args.isEmpty())
+        return QStringLiteral("SETTING and VALUE missing");
+    for (int i = 0; i < call.args.size(); i += 2) {
+        const orv::Setting *setting = orv::findSetting(call.args[i].toStdString());
+        if (!setting)
+            return QStringLiteral("'%1' is not a setting").arg(call.args[i]);
+        if (i + 1 == call.args.size())
+            return QStringLiteral("VALUE missing for '%1'").arg(call.args[i]);
+        for (const auto &given : call.values)
+            if (given.first == setting)
+                return QStringLiteral("'%1' given twice").arg(call.args[i]);
+        const orv::Parsed parsed = orv::parse(*setting, call.args[i + 1].toStdString());
+        if (!parsed.error.empty())
+            return QString::fromStdString(parsed.error);
+        call.values.emplace_back(setting, parsed.value);
+    }
+    return thresholdsApart(call.values);
+}
+
+QString Orvctl::checkApply(Call &call)
+{
+    if (call.args.size() != 1)
+        return call.args.isEmpty() ? QStringLiteral("FILE missing")
+                                   : QStringLiteral("unexpected argument '%1'").arg(call.args[1]);
+    const QString path = call.args[0];
+    QFile file(path);
+    if (!(path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                     : file.open(QIODevice::ReadOnly)))
+        return QStringLiteral("cannot read '%1': %2").arg(path, file.errorString());
+    const QByteArray data = file.read(kMaxSettingsFile + 1);
+    if (data.size() > kMaxSettingsFile)
+        return QStringLiteral("'%1' is larger than settings can be").arg(path);
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (!document.isObject())
+        return QStringLiteral("'%1' is not what status --json prints: %2")
+            .arg(path, error.error ? error.errorString() : QStringLiteral("no object"));
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QString key = it.key();
+        QStringList readOnly{QStringLiteral("connected"), QStringLiteral("reported")};
+        for (const auto &other : kOtherNames)
+            readOnly << QLatin1String(other.second);
+        if (readOnly.contains(key) || it->isNull()) // reported only, or not reported
+            continue;
+        const orv::Setting *setting = nullptr;
+        for (const orv::Setting &s : orv::kSettings)
+            if (key == QString::fromStdString(orv::jsonKey(s)))
+                setting = &s;
+        if (!setting)
+            return QStringLiteral("'%1' is not a setting").arg(key);
+        // The text a user would type for the value: orvctl set's rules, once.
+        QString text = it->toString();
+        if (it->isBool())
+            text = QLatin1String(setting->words[it->toBool()]);
+        else if (it->isDouble())
+            text = QString::number(it->toDouble(), 'g', 17);
+        const orv::Parsed parsed = orv::parse(*setting, text.toStdString());
+        if (!parsed.error.empty())
+            return QStringLiteral("%1: %2").arg(key, QString::fromStdString(parsed.error));
+        call.values.emplace_back(setting, parsed.value);
+    }
+    return thresholdsApart(call.values);
 }
 
 QString Orvctl::checkInterval(Call &call)
@@ -308,11 +382,14 @@ QStringList Orvctl::completions(const QStringList &typed)
     if (!command)
         return {};
     const QString name = QLatin1String(command->name);
+    // set takes pairs: a setting's name, then one of its values.
+    if (name == QLatin1String("set") && typed.size() % 2) {
+        for (const orv::Setting &s : orv::kSettings)
+            words << QLatin1String(s.name);
+        return typed.size() == 1 ? words << QStringLiteral("--help") : words;
+    }
     if (typed.size() == 1) {
-        if (name == QLatin1String("set"))
-            for (const orv::Setting &s : orv::kSettings)
-                words << QLatin1String(s.name);
-        else if (name == QLatin1String("help"))
+        if (name == QLatin1String("help"))
             for (const Command &c : kCommands)
                 words << QLatin1String(c.name);
         else
@@ -320,8 +397,8 @@ QStringList Orvctl::completions(const QStringList &typed)
         return words << QStringLiteral("--help");
     }
     // A setting's value: its words, or its levels where there are only a few.
-    const orv::Setting *s = orv::findSetting(typed[1].toStdString());
-    if (typed.size() == 2 && name == QLatin1String("set") && s) {
+    const orv::Setting *s = orv::findSetting(typed.last().toStdString());
+    if (name == QLatin1String("set") && s) {
         if (s->kind == orv::Kind::Choice)
             return {QLatin1String(s->words[0]), QLatin1String(s->words[1])};
         if (s->max - s->min < 10)
@@ -578,23 +655,62 @@ int Orvctl::status(const Call &call)
 
 int Orvctl::set(const Call &call)
 {
-    const orv::Setting &s = *call.setting;
-    const orv::Setting *other = orv::otherThreshold(s);
-    std::vector<StatusCode> readBack{s.status};
-    if (other) {
-        if (const int code = ask({other->status}); code != Ok)
-            return code;
-        const orv::Reading current = answer(other->status);
-        if (!current.value) {
+    return sendSettings(call.values, false);
+}
+
+int Orvctl::apply(const Call &call)
+{
+    return sendSettings(call.values, true);
+}
+
+int Orvctl::sendSettings(const Values &values, bool changedOnly)
+{
+    std::vector<StatusCode> asked;
+    for (const auto &[setting, value] : values) {
+        asked.push_back(setting->status);
+        if (const orv::Setting *other = orv::otherThreshold(*setting))
+            asked.push_back(other->status);
+    }
+    if (const int code = ask(asked); code != Ok)
+        return code;
+    std::map<const orv::Setting *, qint32> held; // what the ORV shows now
+    for (StatusCode status : asked)
+        if (const orv::Reading r = answer(status); r.value)
+            held[r.setting] = *r.value;
+
+    Values plan;
+    for (const auto &wanted : values)
+        if (!changedOnly || !held.count(wanted.first) || held[wanted.first] != wanted.second)
+            plan.push_back(wanted);
+    const auto planned = [&plan](StatusCode status) {
+        return std::find_if(plan.begin(), plan.end(),
+                            [status](const auto &v) { return v.first->status == status; });
+    };
+    const auto min = planned(StatusSensitivityMin), max = planned(StatusSensitivityMax);
+    for (const auto &[setting, value] : plan)
+        if (const orv::Setting *other = orv::otherThreshold(*setting); other && !held.count(other))
             return fail(NoDevice,
                         QStringLiteral("the ORV did not report %1; nothing sent").arg(other->name));
-        }
-        if (const auto moved = orv::thresholdInterlock(s, call.value, *current.value)) {
-            link->HID_vSendCommand(other->command, *moved);
-            readBack.push_back(other->status);
-        }
+    // Both thresholds, apart as checked: the one that makes room goes first.
+    if (min != plan.end() && max != plan.end() && (min->second >= held[max->first]) != (max < min))
+        std::iter_swap(min, max);
+
+    std::vector<StatusCode> readBack;
+    for (const auto &[setting, value] : plan) {
+        const orv::Setting *other = orv::otherThreshold(*setting);
+        if (other && planned(other->status) == plan.end())
+            if (const auto moved = orv::thresholdInterlock(*setting, value, held[other])) {
+                link->HID_vSendCommand(other->command, *moved);
+                readBack.push_back(other->status);
+                held[other] = *moved;
+            }
+        link->HID_vSendCommand(setting->command, *orv::commandValue(*setting, value, leds));
+        readBack.push_back(setting->status);
     }
-    link->HID_vSendCommand(s.command, *orv::commandValue(s, call.value, leds));
+    if (plan.empty()) {
+        err << "orvctl: the ORV holds these settings already\n";
+        return Ok;
+    }
     if (const int code = ask(readBack); code != Ok)
         return code;
     for (StatusCode code : readBack) {
@@ -602,10 +718,11 @@ int Orvctl::set(const Call &call)
         out << nameOf(code) << ": " << (text.isEmpty() ? QStringLiteral("not reported") : text)
             << '\n';
     }
-    if (!answer(s.status).code) {
-        return fail(NoDevice,
-                    QStringLiteral("sent, but the ORV did not report %1 back").arg(s.name));
-    }
+    for (const auto &[setting, value] : plan)
+        if (!answer(setting->status).code)
+            return fail(
+                NoDevice,
+                QStringLiteral("sent, but the ORV did not report %1 back").arg(setting->name));
     return Ok;
 }
 

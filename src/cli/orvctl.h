@@ -64,12 +64,13 @@ private slots:
     void onReport(QByteArray qbaData);
 
 private:
+    // Settings with their values as shown, in the order given.
+    using Values = std::vector<std::pair<const orv::Setting *, qint32>>;
     // A command line as checked: what the command acts on, parsed once.
     struct Call
     {
         QStringList args;
-        const orv::Setting *setting = nullptr;
-        qint32 value = 0;
+        Values values;
         bool json = false;  // --json
         bool wait = false;  // --wait
         bool device = true; // whether it needs the ORV
@@ -93,6 +94,7 @@ private:
     static QString checkInterval(Call &call);
     static QString checkWatch(Call &call);
     static QString checkLag(Call &call);
+    static QString checkApply(Call &call);
     static QString checkHelp(Call &call);
 
     int help(const Call &call);
@@ -101,6 +103,10 @@ private:
     int interval(const Call &call);
     int watch(const Call &call);
     int lag(const Call &call);
+    int apply(const Call &call);
+    // Sends settings after reading what the ORV holds (with `changedOnly`, those that differ),
+    // keeping the thresholds apart, and prints what the ORV then reports.
+    int sendSettings(const Values &values, bool changedOnly);
 
     void printHelp(QTextStream &to, const Command *command) const; // the general help if null
     // Opens the ORV; with `waitForIt`, only starts the link, which opens it once it comes.

@@ -45,7 +45,7 @@ std::string format(const Setting &setting, std::int64_t value)
 
 Parsed parse(const Setting &setting, std::string_view text)
 {
-    Parsed refused{0, "'" + std::string(text) + "' is not a " + setting.name + " value (" +
+    Parsed refused{0, "'" + std::string(text) + "' is not a value for " + setting.name + " (" +
                           describe(setting) + ")"};
     if (setting.kind == Kind::Choice) {
         for (std::int32_t value : {0, 1})
