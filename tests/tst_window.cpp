@@ -339,7 +339,7 @@ private slots:
         row("led 30 is level 3", "spinLedPwm=1", "report:870000001ea5", "spinLedPwm=3", {p(9, 30)});
         row("led 31 unknown", "spinLedPwm=2", "report:870000001fa6", "spinLedPwm=2", {});
         row("led 0 shows 1", "spinLedPwm=4", "report:870000000087", "spinLedPwm=1", {p(9, 4)});
-        // The clamps at large: tst_agree, which compares with orvctl.
+        row("level -1 shows 0", "", "report:8e000000ff8d", "spinCurSensitivity=0", {p(16, 0)});
         row("level 7 shows 4", "", "report:8e0000000795", "spinCurSensitivity=4", {p(16, 4)});
         row("prefocus on, silent", "checkPrefocus=0", "report:8f0000000190", "checkPrefocus=1", {});
         row("prefocus 2 is off", "", "report:8f0000000291", "checkPrefocus=0", {});
@@ -353,8 +353,14 @@ private slots:
         row("max under min", "", "report:820000000183", "sliderSensitivityMin=0",
             {p(1, 0), p(2, 1)});
         row("inhibit 100 shows 200", "", "report:8300000064e7", "spinInhibitTime=200", {p(3, 200)});
+        row("inhibit u32", "", "report:83000927c073", "spinInhibitTime=600000", {p(3, 600000)});
         row("inhibit 2^31 shows its top", "", "report:838000000003", "spinInhibitTime=600000",
             {p(3, 600000)});
+        row("aux delay ffff0064 shows its top", "", "report:84ffff0064e6", "spinAuxDelay=1000",
+            {p(4, 1000)});
+        row("start delay 261 shows 99", "", "report:8b0000010591", "spinStartDelay=99",
+            {p(13, 99)});
+        row("shots u16", "", "report:8800002710c7", "spinNrShot=9999", {p(10, 9999)});
         row("shot -2", "", "report:8dfffffffe88,8c000000038f", "labelInter=Pose -2/25 en cours",
             {});
         row("after shot 2^31 - 1", "", "report:8d7fffffff09,8c0000000490",
