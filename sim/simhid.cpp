@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <mutex>
 #include <unordered_set>
@@ -14,6 +15,7 @@
 namespace {
 
 constexpr char kPath[] = "/dev/hidraw-orvsim";
+constexpr wchar_t kSerial[] = L"ORVSIM1";
 constexpr std::size_t kReportLength = 64; // the model's reports are padded to this
 
 struct InFlight
@@ -45,6 +47,7 @@ struct State
     std::mutex m;
 
     bool plugged = true;
+    std::vector<std::pair<std::string, std::string>> others; // listed, never opened
     unsigned epoch = 1;
     bool openRefused = false;
     std::size_t readsFailing = 0;
@@ -198,18 +201,28 @@ struct hid_device_info HID_API_EXPORT *HID_API_CALL hid_enumerate(unsigned short
     std::lock_guard<std::mutex> lock(s.m);
     const bool match = (vendor_id == 0 || vendor_id == orv::kVendorId) &&
                        (product_id == 0 || product_id == orv::kProductId);
+    std::vector<std::pair<std::string, std::wstring>> listed;
+    if (s.plugged)
+        listed.emplace_back(kPath, kSerial);
+    for (const auto &[path, serial] : s.others)
+        listed.emplace_back(path, std::wstring(serial.begin(), serial.end()));
     hid_device_info *info = nullptr;
-    if (s.plugged && match) {
-        info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
-        if (info) {
-            info->path = static_cast<char *>(std::malloc(sizeof kPath));
-            if (info->path)
-                std::memcpy(info->path, kPath, sizeof kPath);
-            info->vendor_id = orv::kVendorId;
-            info->product_id = orv::kProductId;
-            s.enumerations.insert(info);
-        }
+    for (auto it = listed.rbegin(); match && it != listed.rend(); ++it) {
+        auto *entry = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
+        if (!entry)
+            break;
+        entry->path = strdup(it->first.c_str());
+        entry->serial_number =
+            static_cast<wchar_t *>(std::calloc(it->second.size() + 1, sizeof(wchar_t)));
+        if (entry->serial_number)
+            std::wmemcpy(entry->serial_number, it->second.c_str(), it->second.size());
+        entry->vendor_id = orv::kVendorId;
+        entry->product_id = orv::kProductId;
+        entry->next = info;
+        info = entry;
     }
+    if (info)
+        s.enumerations.insert(info);
     record(s, "hid_enumerate", info ? 1 : 0);
     return info;
 }
@@ -225,8 +238,13 @@ void HID_API_EXPORT HID_API_CALL hid_free_enumeration(struct hid_device_info *de
         violation(s, "hid_free_enumeration of a list that is not live (freed twice?)");
         return;
     }
-    std::free(devs->path);
-    std::free(devs);
+    while (devs) {
+        hid_device_info *next = devs->next;
+        std::free(devs->path);
+        std::free(devs->serial_number);
+        std::free(devs);
+        devs = next;
+    }
 }
 
 namespace {
@@ -252,7 +270,7 @@ hid_device *openDevice(State &s, bool match, const char *function)
 
 } // namespace
 
-// The simulated ORV has no serial number.
+// Opened by its IDs alone, as the window does.
 HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id,
                                                  unsigned short product_id,
                                                  const wchar_t *serial_number)
@@ -268,6 +286,13 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
 {
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
+    // The other ORVs are listed only: opening one fails as a node the user may not open.
+    for (const auto &other : s.others)
+        if (path && other.first == path) {
+            record(s, "hid_open_path", -1);
+            errno = EACCES;
+            return nullptr;
+        }
     return openDevice(s, path && std::strcmp(path, kPath) == 0, "hid_open_path");
 }
 
@@ -395,6 +420,7 @@ void reset()
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
     s.plugged = true;
+    s.others.clear();
     ++s.epoch;
     ++s.generation;
     s.openRefused = false;
@@ -414,6 +440,13 @@ void plug()
     State &s = st();
     std::lock_guard<std::mutex> lock(s.m);
     s.plugged = true;
+}
+
+void addOtherOrv(const std::string &path, const std::string &serial)
+{
+    State &s = st();
+    std::lock_guard<std::mutex> lock(s.m);
+    s.others.emplace_back(path, serial);
 }
 
 void unplug()

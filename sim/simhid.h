@@ -42,6 +42,8 @@ void reset();
 
 void plug();
 void unplug(); // drops unread reports; open handles stay dead even after a later plug()
+// Another ORV listed after this one (whose serial number is ORVSIM1), which refuses to open.
+void addOtherOrv(const std::string &path, const std::string &serial);
 void setOpenRefused(bool refused);
 void failNextReads(std::size_t count);              // of the open handle, then reads work again
 void setCallDelay(std::chrono::microseconds delay); // inside hid_read, hid_write, hid_close

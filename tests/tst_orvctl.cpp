@@ -105,7 +105,7 @@ private slots:
         row("lag", {"lag"}, "start or read missing", "lag start");
         row("status", {"status", "--jsn"}, "unexpected argument '--jsn'", "status [--json]");
         row("help", {"help", "colour"}, "'colour' is not a command", "help [COMMAND]");
-        row("command", {"colour"}, "'colour' is not a command", "COMMAND [ARGUMENT]");
+        row("command", {"colour"}, "'colour' is not a command", "[--device PATH|SERIAL] COMMAND");
     }
     void usage()
     {
@@ -158,7 +158,7 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("offered");
         QTest::newRow("command") << ""
-                                 << "status set apply interval watch lag help --help --version";
+                                 << "status set apply interval watch lag list help --help --version";
         QTest::newRow("interval") << "interval"
                                   << "start stop --help";
         QTest::newRow("setting") << "set pre"
@@ -202,6 +202,36 @@ private slots:
             QCOMPARE(r.code, 0);
             QCOMPARE(r.commands, sent);
         }
+    }
+
+    // Several ORVs: each is listed; without --device orvctl names them and takes none; with
+    // it, the one named by node or serial number (the other refuses to open).
+    void severalOrvs_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("shown"); // in what it prints, out or err
+        QTest::newRow("list") << QStringList{"list"} << 0
+                              << "/dev/hidraw-orvsim\tORVSIM1\n/dev/hidraw-other\tORV2\n";
+        QTest::newRow("no choice") << QStringList{"status"} << 2 << "hidraw-orvsim  ORVSIM1";
+        QTest::newRow("by node") << QStringList{"--device", "/dev/hidraw-orvsim", "status"} << 0
+                                 << "inhibit: 1500 ms";
+        QTest::newRow("by serial")
+            << QStringList{"-d", "ORVSIM1", "set", "led", "3"} << 0 << "led: 3";
+        QTest::newRow("the other")
+            << QStringList{"--device", "ORV2", "status"} << 3 << "ORV found at /dev/hidraw-other";
+        QTest::newRow("none such")
+            << QStringList{"--device", "ORV9", "status"} << 1 << "no ORV at ORV9";
+    }
+    void severalOrvs()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, shown);
+        simhid::addOtherOrv("/dev/hidraw-other", "ORV2");
+        const CtlRun r = runOrvctl(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2((r.out + r.err).contains(shown), qPrintable(r.out + r.err));
     }
 
     void noDevice()

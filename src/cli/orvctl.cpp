@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
@@ -124,6 +125,10 @@ const Orvctl::Command Orvctl::kCommands[] = {
      "read: LEDS are those LEDs left to right across both rows, 1 lit and 0 dark\n"
      "(10001001 is 137 ms); nothing is sent.",
      "start read", &Orvctl::checkLag, &Orvctl::lag},
+    {"list", "list [--json]",
+     "The ORVs plugged in, one a line: each one's device node and serial number, either of\n"
+     "which --device takes.",
+     "--json", &Orvctl::checkList, &Orvctl::list},
     {"help", "help [COMMAND]", "This help, or a command's, as COMMAND --help prints it.", nullptr,
      &Orvctl::checkHelp, &Orvctl::help},
 };
@@ -253,6 +258,12 @@ QString Orvctl::checkInterval(Call &call)
                                 : QString();
 }
 
+QString Orvctl::checkList(Call &call)
+{
+    call.device = false;
+    return takeFlags(call, {QStringLiteral("--json")});
+}
+
 QString Orvctl::checkWatch(Call &call)
 {
     return takeFlags(call, {QStringLiteral("--json"), QStringLiteral("--wait")});
@@ -317,8 +328,17 @@ int Orvctl::run(const QStringList &args)
     return signalled == SIGHUP ? Hangup : code;
 }
 
-int Orvctl::dispatch(const QStringList &args)
+int Orvctl::dispatch(const QStringList &allArgs)
 {
+    QStringList args = allArgs;
+    if (args.value(0) == QLatin1String("--device") || args.value(0) == QLatin1String("-d")) {
+        if (args.size() < 2 || args[1].isEmpty()) {
+            err << "orvctl: --device takes a device node or a serial number (orvctl list)\n";
+            return Usage;
+        }
+        selector = args[1].toStdString();
+        args = args.mid(2);
+    }
     const QString name = args.value(0);
     if (name == QLatin1String("--version")) {
         out << "orvctl " << orv::kVersion << '\n';
@@ -411,7 +431,8 @@ QStringList Orvctl::completions(const QStringList &typed)
 void Orvctl::printHelp(QTextStream &to, const Command *command) const
 {
     if (!command) {
-        to << "usage: orvctl COMMAND [ARGUMENT]...   (orvctl help COMMAND for more)\n"
+        to << "usage: orvctl [--device PATH|SERIAL] COMMAND [ARGUMENT]...   (orvctl help COMMAND\n"
+              "       for more; --device chooses among several ORVs, as orvctl list shows them)\n"
               "       orvctl --version\n"
               "commands:\n";
         for (const Command &c : kCommands)
@@ -445,10 +466,23 @@ int Orvctl::fail(int code, const QString &message, const QString &more)
 
 int Orvctl::connectDevice(bool waitForIt)
 {
-    const DeviceAccess access = probeDeviceAccess(orv::kVendorId, orv::kProductId);
+    const DeviceAccess access = probeDeviceAccess(orv::kVendorId, orv::kProductId, selector);
     const QString path = QString::fromStdString(access.path);
     int code = Ok;
-    if (access.state == DeviceAccess::Absent) {
+    if (access.state == DeviceAccess::Ambiguous) {
+        QString listed;
+        for (const ListedDevice &d : listDevices(orv::kVendorId, orv::kProductId))
+            listed += QStringLiteral("  %1  %2\n")
+                          .arg(QString::fromStdString(d.path), QString::fromStdString(d.serial));
+        // Guessing could start a series on the wrong camera.
+        return fail(Usage, QStringLiteral("several ORVs are plugged in; choose one"),
+                    listed + QStringLiteral("with: orvctl --device PATH|SERIAL COMMAND...\n"));
+    }
+    if (access.state == DeviceAccess::Absent && !selector.empty()) {
+        code =
+            fail(NoDevice, QStringLiteral("no ORV at %1 or with that serial number (orvctl list)")
+                               .arg(QString::fromStdString(selector)));
+    } else if (access.state == DeviceAccess::Absent) {
         code = fail(NoDevice, QStringLiteral("no ORV connected (looked for USB device %1:%2)")
                                   .arg(orv::kVendorId, 4, 16, QLatin1Char('0'))
                                   .arg(orv::kProductId, 4, 16, QLatin1Char('0')));
@@ -476,6 +510,7 @@ int Orvctl::connectDevice(bool waitForIt)
     link = new hidthread(nullptr, iLinkPeriodMs);
     connect(link, &hidthread::HID_vConnectedSignal, this, &Orvctl::onConnected);
     connect(link, &hidthread::HID_vInputMessageSignal, this, &Orvctl::onReport);
+    link->HID_vSelect(selector);
     link->HID_vConfigure(orv::kVendorId, orv::kProductId, report::kInputReportLength);
     link->HID_vSetReadsPerCycle(kReadsPerCycle);
     link->start();
@@ -723,6 +758,22 @@ int Orvctl::sendSettings(const Values &values, bool changedOnly)
             return fail(
                 NoDevice,
                 QStringLiteral("sent, but the ORV did not report %1 back").arg(setting->name));
+    return Ok;
+}
+
+int Orvctl::list(const Call &call)
+{
+    QJsonArray devices;
+    for (const ListedDevice &d : listDevices(orv::kVendorId, orv::kProductId)) {
+        const QString path = QString::fromStdString(d.path);
+        const QString serial = QString::fromStdString(d.serial);
+        devices.append(
+            QJsonObject{{QStringLiteral("path"), path}, {QStringLiteral("serial"), serial}});
+        if (!call.json)
+            out << path << '\t' << (serial.isEmpty() ? QStringLiteral("-") : serial) << '\n';
+    }
+    if (call.json)
+        out << QJsonDocument(devices).toJson();
     return Ok;
 }
 

@@ -95,6 +95,7 @@ private:
     static QString checkWatch(Call &call);
     static QString checkLag(Call &call);
     static QString checkApply(Call &call);
+    static QString checkList(Call &call);
     static QString checkHelp(Call &call);
 
     int help(const Call &call);
@@ -104,6 +105,7 @@ private:
     int watch(const Call &call);
     int lag(const Call &call);
     int apply(const Call &call);
+    int list(const Call &call);
     // Sends settings after reading what the ORV holds (with `changedOnly`, those that differ),
     // keeping the thresholds apart, and prints what the ORV then reports.
     int sendSettings(const Values &values, bool changedOnly);
@@ -134,6 +136,7 @@ private:
     bool watchJson = false;   // watch --json
     bool watchAcross = false; // watch --wait: unplugging does not end it
     QString lastError;
+    std::string selector; // --device
     bool connected = false;
     std::map<std::uint8_t, QByteArray> answers; // the last report of each code
     std::set<std::uint8_t> awaited;             // requests not answered yet

@@ -1,5 +1,6 @@
 #include "hidthread.h"
 
+#include "deviceaccess.h"
 #include "report.h"
 
 #include <hidapi.h>
@@ -25,8 +26,20 @@ void hidthread::HID_vConfigure(int iVendorId, int iProductId, int iReportLength)
     HID_vCheckPresence();
 }
 
+void hidthread::HID_vSelect(const std::string &sSelector)
+{
+    this->sSelector = sSelector;
+}
+
 void hidthread::HID_vCheckPresence()
 {
+    if (!sSelector.empty()) {
+        const std::vector<ListedDevice> listed = listDevices(usVendorId, usProductId);
+        const ListedDevice *pFound = selectDevice(listed, sSelector);
+        sPath = pFound ? pFound->path : std::string();
+        bPresent = pFound != nullptr;
+        return;
+    }
     hid_device_info *pList = hid_enumerate(usVendorId, usProductId);
     bPresent = pList != nullptr;
     hid_free_enumeration(pList);
@@ -79,7 +92,8 @@ void hidthread::vCycle(unsigned char *pucBuffer, std::size_t uiBufferSize)
 
     std::unique_lock<std::mutex> lock(mutexDevice);
     if (pDevice == nullptr) {
-        pDevice = hid_open(usVendorId, usProductId, nullptr);
+        pDevice = sSelector.empty() ? hid_open(usVendorId, usProductId, nullptr)
+                                    : hid_open_path(sPath.c_str());
         if (pDevice == nullptr)
             return; // listed but refused (permissions?): retried next cycle
         hid_set_nonblocking(pDevice, 1);

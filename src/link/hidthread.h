@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <mutex>
+#include <string>
 
 struct hid_device_;
 
@@ -31,6 +32,9 @@ public:
     // Before start(): how many queued reports one cycle may read. The window keeps the
     // device's pace of one; a command line waiting for answers takes what has come.
     void HID_vSetReadsPerCycle(int iReads);
+    // Before HID_vConfigure(): the one ORV to take among several, by path or serial number,
+    // wherever it is plugged in again. Empty, the first one hidapi finds, as the window takes.
+    void HID_vSelect(const std::string &sSelector);
 
 signals:
     void HID_vConnectedSignal(bool status);
@@ -51,6 +55,8 @@ private:
     quint8 ucReportLength = 0;
     const int iPeriodMs;
     int iReadsPerCycle = 1;
+    std::string sSelector;
+    std::string sPath; // where the selected ORV was listed last; link thread only once started
     static constexpr int kMaxFailedReads = 3;
     int iFailedReads = 0; // consecutive, worker thread only
     // hidapi is not thread-safe on one handle (read and write share its error string), and a
