@@ -34,7 +34,8 @@ constexpr int kReadsPerCycle = 32;
 const std::pair<int, const char *> kExits[] = {
     {Orvctl::Ok, "done"},
     {Orvctl::NoDevice, "no ORV connected, or it was unplugged or stopped answering"},
-    {Orvctl::Usage, "bad usage or a value out of range: nothing was sent"},
+    {Orvctl::Usage, "bad usage, a value out of range, or several ORVs and none chosen: nothing "
+                    "was sent"},
     {Orvctl::Denied, "an ORV is plugged in but cannot be opened (the message says why)"},
     {Orvctl::Hangup, "hung up (HUP)"},
     {Orvctl::Interrupted, "interrupted by Ctrl+C"},
@@ -706,6 +707,8 @@ int Orvctl::sendSettings(const Values &values, bool changedOnly)
         if (const orv::Setting *other = orv::otherThreshold(*setting))
             asked.push_back(other->status);
     }
+    std::sort(asked.begin(), asked.end());
+    asked.erase(std::unique(asked.begin(), asked.end()), asked.end());
     if (const int code = ask(asked); code != Ok)
         return code;
     std::map<const orv::Setting *, qint32> held; // what the ORV shows now
