@@ -157,8 +157,9 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("offered");
-        QTest::newRow("command") << ""
-                                 << "status set apply interval watch lag list help --help --version";
+        QTest::newRow("command")
+            << ""
+            << "status set apply interval watch lag list help --help --version";
         QTest::newRow("interval") << "interval"
                                   << "start stop --help";
         QTest::newRow("setting") << "set pre"
