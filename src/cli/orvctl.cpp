@@ -43,7 +43,7 @@ const std::pair<int, const char *> kExits[] = {
 };
 
 // Larger than any settings file: what a hostile or mistaken input is cut off at.
-constexpr qint64 kMaxSettingsFile = 64 * 1024;
+constexpr qint64 kMaxSettingsFile = 64 << 10;
 
 // Reports that carry no setting, as status and watch name them.
 const std::pair<std::uint8_t, const char *> kOtherNames[] = {
