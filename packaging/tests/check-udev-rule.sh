@@ -19,15 +19,19 @@ grep -Eq '^[^#]*TAG\+="uaccess".*GROUP="plugdev".*MODE="0660"' "$rule" ||
 # udevadm runs where bubblewrap has put empty folders over the system's rules and a tmpfs over
 # /run, which holds this rule alone, and over /dev/char: only this rule counts, and nothing
 # reaches the real ones.
-sandbox=(bwrap --unshare-user --dev-bind / / --tmpfs /run --ro-bind "$rule" "/run/udev/rules.d/$name")
+# / is read-only inside: root in the namespace is root outside, and must change nothing there.
+sandbox=(bwrap --unshare-user --ro-bind / / --dev /dev --tmpfs /tmp --tmpfs /run
+    --ro-bind "$rule" "/run/udev/rules.d/$name")
 for dir in /etc/udev/rules.d /usr/lib/udev/rules.d /lib/udev/rules.d /usr/local/lib/udev/rules.d /dev/char; do
     if [ -d "$dir" ]; then sandbox+=(--tmpfs "$dir"); fi
 done
 "${sandbox[@]}" true 2>/dev/null || { echo "SKIP: bubblewrap may make no user namespace here"; exit 77; }
 
-# A USB HID device VENDOR:PRODUCT with its hidraw node, as the kernel lays it out in sysfs.
+# A USB device USB_VENDOR:USB_PRODUCT with a HID interface whose own IDs are HID_VENDOR:
+# HID_PRODUCT, and its hidraw node, as the kernel lays them out in sysfs. The two differ behind a
+# hub or a composite device; only the HID device's own IDs are the ORV's.
 usb=/devices/pci0000:00/0000:00:14.0/usb1/1-1
-hidraw=$usb/1-1:1.0/0003:${vendor^^}:${product^^}.0001/hidraw/hidraw0
+hid() { echo "$usb/1-1:1.0/0003:${1^^}:${2^^}.0001"; }
 describe() {
     cat <<EOD
 P: $usb
@@ -39,19 +43,21 @@ A: idProduct=$2
 P: $usb/1-1:1.0
 E: SUBSYSTEM=usb
 
-P: $usb/1-1:1.0/0003:${vendor^^}:${product^^}.0001
+P: $(hid "$3" "$4")
 E: SUBSYSTEM=hid
 
-P: $hidraw
+P: $(hid "$3" "$4")/hidraw/hidraw0
 E: SUBSYSTEM=hidraw
 EOD
 }
 
-# expect VENDOR PRODUCT SYSFS_PATH yes|no: whether the device there gets the uaccess tag
+# expect USB_VENDOR USB_PRODUCT HID_VENDOR HID_PRODUCT NODE yes|no: whether the hidraw node
+# (NODE hidraw) or the USB device (NODE usb) gets the uaccess tag
 expect() {
-    local what="$1:$2 ${3##*/}" log tags got=no
-    log=$(describe "$1" "$2" |
-        "${sandbox[@]}" umockdev-run -d /dev/stdin -- udevadm test --action=add "/sys$3" 2>&1) ||
+    local what="usb $1:$2, hid $3:$4, $5" path=$usb log tags got=no
+    [ "$5" = usb ] || path=$(hid "$3" "$4")/hidraw/hidraw0
+    log=$(describe "$@" |
+        "${sandbox[@]}" umockdev-run -d /dev/stdin -- udevadm test --action=add "/sys$path" 2>&1) ||
         { echo "$log" >&2; fail "udevadm test failed on $what"; }
     ! grep -iE "$name:[0-9]+.*(invalid|error|unknown|fail|ignor)" <<<"$log" ||
         fail "udevadm complains about $name"
@@ -59,13 +65,16 @@ expect() {
     # under "Properties:" from 257 on. Tags set by this event are in CURRENT_TAGS.
     tags=$(sed -n 's/^[[:space:]]*CURRENT_TAGS=//p' <<<"$log")
     [[ $tags != *:uaccess:* ]] || got=yes
-    [ "$got" = "$4" ] || { echo "$log" >&2; fail "$what: uaccess $got, expected $4 (tags $tags)"; }
+    [ "$got" = "$6" ] || { echo "$log" >&2; fail "$what: uaccess $got, expected $6 (tags $tags)"; }
 }
 
 # Another product of the same vendor, and the same product number from another vendor.
 other() { printf '%04x' $((0x$1 ^ 1)); }
-expect "$vendor" "$product" "$hidraw" yes
-expect "$vendor" "$(other "$product")" "$hidraw" no
-expect "$(other "$vendor")" "$product" "$hidraw" no
-expect "$vendor" "$product" "$usb" no # the ORV's raw USB node: ORVcontrol only needs hidraw
+orv=("$vendor" "$product")
+expect "${orv[@]}" "${orv[@]}" hidraw yes
+expect "$vendor" "$(other "$product")" "$vendor" "$(other "$product")" hidraw no
+expect "$(other "$vendor")" "$product" "$(other "$vendor")" "$product" hidraw no
+# A hub or composite device that carries the ORV's IDs, with another HID device behind it.
+expect "${orv[@]}" "$(other "$vendor")" "$product" hidraw no
+expect "${orv[@]}" "${orv[@]}" usb no # the ORV's raw USB node: ORVcontrol only needs hidraw
 echo "PASS: $name gives the ORV's hidraw node to the seat and to plugdev, and nothing else"
